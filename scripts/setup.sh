@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing Sorabune need.
+# Idempotent: packages already present are left alone. The only place that installs anything.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libfluidsynth-dev libcanberra-dev
+    # run: the xcb and offscreen platforms, the soundfont, a Japanese font, the bell sound
+    qt6-qpa-plugins timgm6mb-soundfont fonts-ipafont-gothic sound-theme-freedesktop
+    # test and benchmark
+    googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+    xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils dbus dbus-daemon python3-dbusmock
+    libfaketime sox valgrind
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+sudo=()
+if ((EUID != 0)); then
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,109 @@
+#include "core/countdown.h"
+
+#include <string>
+
+namespace sorabune {
+
+namespace {
+constexpr int kTickMilliseconds = 1000;
+constexpr const char *kZeroDisplay = "00 : 00 : 00";
+} // namespace
+
+Countdown::Countdown(CountdownControls controls, const Clock &clock, AlarmActions &alarm)
+    : m_controls(controls)
+    , m_clock(clock)
+    , m_alarm(alarm)
+{
+}
+
+std::int16_t Countdown::FilterKey(std::int16_t key) const
+{
+    return FilterEntryKey(key, m_controls.Timer1.isEnabled());
+}
+
+void Countdown::ApplyHoursChange()
+{
+    applyChange(m_controls.Text1, kMaxHours);
+}
+
+void Countdown::ApplyMinutesChange()
+{
+    applyChange(m_controls.Text2, kMaxMinutes);
+}
+
+void Countdown::applyChange(TextBox &box, int limit)
+{
+    // Setting the text runs this change again, nested; it finds the limit and
+    // goes on normally.
+    if (TextValue(box.text()) >= limit + 1)
+        box.setText(std::to_string(limit));
+    const std::string minutes = m_controls.Text2.text();
+    const std::string hours = m_controls.Text1.text();
+    m_values.TotalSeconds = ComputeTotalSeconds(hours, minutes);
+    showSeconds(m_values.TotalSeconds);
+}
+
+void Countdown::showSeconds(std::int32_t seconds)
+{
+    const CountdownParts parts = SplitSeconds(seconds);
+    m_values.HoursPart = parts.HoursPart;
+    m_values.MinutesPart = parts.MinutesPart;
+    m_values.SecondsPart = parts.SecondsPart;
+    m_controls.Label6.setCaption(FormatCountdown(parts));
+}
+
+void Countdown::resetBoxes()
+{
+    m_controls.Text1.setText("0");
+    m_controls.Text2.setText("0");
+}
+
+void Countdown::StartCountdown()
+{
+    m_alarm.SilencePlayback();
+    m_controls.Timer1.setInterval(kTickMilliseconds);
+    m_controls.Timer1.setEnabled(true);
+    m_values.StartSecond = RoundToInt32(m_clock.now());
+    const std::string minutes = m_controls.Text2.text();
+    const std::string hours = m_controls.Text1.text();
+    m_values.TotalSeconds = ComputeTotalSeconds(hours, minutes);
+    if (m_controls.Timer1.isEnabled())
+        m_controls.Command1.setEnabled(false);
+}
+
+void Countdown::TickCountdown()
+{
+    m_values.ElapsedSeconds = RoundToInt32(m_clock.now() - m_values.StartSecond);
+    const std::int32_t remaining = SaturateToInt32(std::int64_t{m_values.TotalSeconds} - m_values.ElapsedSeconds);
+    showSeconds(remaining);
+    if (remaining >= 1)
+        return;
+
+    m_controls.Label6.setCaption(kZeroDisplay);
+    resetBoxes();
+    if (m_controls.Command1.isEnabled())
+        return; // already fired since the last start: ringing
+    m_controls.Command1.setEnabled(true);
+    if (m_controls.Option1.value()) {
+        m_alarm.BeepAlarm();
+        m_controls.Timer1.setEnabled(false);
+    } else if (m_controls.Option2.value()) {
+        m_alarm.PowerOffAlarm();
+        m_controls.Timer1.setEnabled(false);
+    } else {
+        // The timer keeps ticking: the ringing state, left by stop.
+        m_alarm.PlayMidiAlarm(m_controls.Label4.caption());
+    }
+}
+
+void Countdown::StopCountdown()
+{
+    m_controls.Timer1.setEnabled(false);
+    m_alarm.SilencePlayback();
+    resetBoxes();
+    m_controls.Label6.setCaption(kZeroDisplay);
+    if (!m_controls.Command1.isEnabled())
+        m_controls.Command1.setEnabled(true);
+}
+
+} // namespace sorabune

@@ -1,0 +1,96 @@
+#include "core/entry_rules.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace sorabune {
+
+std::int16_t FilterEntryKey(std::int16_t key, bool running)
+{
+    if (key != kBackspace && (key > '9' || key < '0'))
+        key = 0;
+    if (running)
+        key = 0;
+    return key;
+}
+
+double TextValue(std::string_view text)
+{
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+    double sign = 1;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        sign = text[at] == '-' ? -1 : 1;
+        ++at;
+    }
+    auto isDigit = [&] { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+    double value = 0;
+    for (; isDigit(); ++at)
+        value = value * 10 + (text[at] - '0');
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        for (double scale = 0.1; isDigit(); ++at, scale /= 10)
+            value += (text[at] - '0') * scale;
+    }
+    return sign * value;
+}
+
+std::int32_t RoundToInt32(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    // nearbyint rounds halves to even in the default rounding mode.
+    const double rounded = std::nearbyint(value);
+    if (rounded >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+        return std::numeric_limits<std::int32_t>::max();
+    if (rounded <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(rounded);
+}
+
+std::int32_t SaturateToInt32(std::int64_t value)
+{
+    constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value < lowest ? lowest : value > highest ? highest : value);
+}
+
+std::int32_t ComputeTotalSeconds(std::string_view hoursText, std::string_view minutesText)
+{
+    return RoundToInt32(TextValue(hoursText) * 3600 + TextValue(minutesText) * 60);
+}
+
+CountdownParts SplitSeconds(std::int32_t n)
+{
+    CountdownParts parts;
+    parts.SecondsPart = static_cast<std::int16_t>(n % 60);
+    parts.MinutesPart = static_cast<std::int32_t>(std::fmod(std::floor(n / 60.0), 60.0));
+    parts.HoursPart = std::floor(n / 3600.0);
+    return parts;
+}
+
+namespace {
+
+// The number pattern "00": at least two digits, a minus sign in front when negative.
+std::string FormatTwoDigits(long long value)
+{
+    const unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                                   : static_cast<unsigned long long>(value);
+    std::string digits = std::to_string(magnitude);
+    if (digits.size() < 2)
+        digits.insert(0, 1, '0');
+    return value < 0 ? "-" + digits : digits;
+}
+
+} // namespace
+
+std::string FormatCountdown(const CountdownParts &parts)
+{
+    // HoursPart is the floor of a 32-bit count divided by 3600: always a small integer.
+    return FormatTwoDigits(static_cast<long long>(parts.HoursPart)) + " : "
+        + FormatTwoDigits(parts.MinutesPart) + " : " + FormatTwoDigits(parts.SecondsPart);
+}
+
+} // namespace sorabune

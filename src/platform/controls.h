@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The controls of the window as the logic sees them, with the forms runtime's
+// semantics: setting a box's text runs its change handler at once, nested, before
+// the setter returns; setting an option button's value to true runs its click
+// handler the same way. Texts are UTF-8.
+namespace sorabune {
+
+using EventHandler = std::function<void()>;
+// Receives a typed character code and returns the code to deliver, 0 to cancel it.
+using KeyPressHandler = std::function<std::int16_t(std::int16_t)>;
+
+class TextBox {
+public:
+    virtual ~TextBox() = default;
+    virtual std::string text() const = 0;
+    virtual void setText(std::string_view text) = 0;
+    virtual void setChangeHandler(EventHandler handler) = 0;
+    virtual void setKeyPressHandler(KeyPressHandler handler) = 0;
+};
+
+enum class Alignment { Left = 0, Right = 1, Centre = 2 };
+
+class Label {
+public:
+    virtual ~Label() = default;
+    virtual std::string caption() const = 0;
+    virtual void setCaption(std::string_view caption) = 0;
+    virtual bool isEnabled() const = 0;
+    virtual void setEnabled(bool enabled) = 0;
+    virtual void setAlignment(Alignment alignment) = 0;
+};
+
+class CommandButton {
+public:
+    virtual ~CommandButton() = default;
+    virtual bool isEnabled() const = 0;
+    virtual void setEnabled(bool enabled) = 0;
+    virtual void setClickHandler(EventHandler handler) = 0;
+};
+
+class OptionButton {
+public:
+    virtual ~OptionButton() = default;
+    virtual bool value() const = 0;
+    // true selects this button, clears the others of its group and runs the click
+    // handler; false only clears it.
+    virtual void setValue(bool value) = 0;
+    virtual void setClickHandler(EventHandler handler) = 0;
+};
+
+class Timer {
+public:
+    virtual ~Timer() = default;
+    virtual int interval() const = 0;
+    virtual void setInterval(int milliseconds) = 0;
+    virtual bool isEnabled() const = 0;
+    // Ticks once per interval while enabled with an interval above 0.
+    virtual void setEnabled(bool enabled) = 0;
+    virtual void setTimerHandler(EventHandler handler) = 0;
+};
+
+} // namespace sorabune
