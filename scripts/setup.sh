@@ -9,10 +9,18 @@ packages=(
     qt6-base-dev libfluidsynth-dev libcanberra-dev
     # run: the xcb and offscreen platforms, the soundfont, a Japanese font, the bell sound
     qt6-qpa-plugins timgm6mb-soundfont fonts-ipafont-gothic sound-theme-freedesktop
+    # the theme bell through the sound server (libcanberra0 alone only talks to ALSA)
+    libcanberra-pulse
     # test and benchmark
     googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils dbus dbus-daemon python3-dbusmock
     libfaketime sox valgrind
+    # the X bell listener of the beep's test
+    libx11-dev
+    # benchmark probe: X events, synthetic input and recording from a null sink
+    libxcb1-dev libxcb-xkb-dev libxcb-xtest0-dev libpulse-dev
+    # packaging: validators of the desktop entry and the metainfo, dpkg-shlibdeps for cpack
+    desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds Sorabune and takes a picture of its window as it opens, under a private Xvfb
+# (never the machine's display): docs/screenshot.png, or the file named as $1.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+output=${1:-docs/screenshot.png}
+scripts/setup.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSORABUNE_BUILD_TESTS=OFF >/dev/null
+cmake --build build/release --target Sorabune
+mkdir -p "$(dirname "$output")"
+
+/usr/bin/python3 - build/release/src/ui/Sorabune "$output" <<'PYTHON'
+import os, subprocess, sys, tempfile, time
+sys.path.insert(0, "tests/support")
+from private_xvfb import PrivateXvfb
+from x11_client import X11Client
+
+executable, output = sys.argv[1:3]
+with PrivateXvfb() as xvfb, tempfile.TemporaryDirectory() as runtime:
+    environment = dict(os.environ, DISPLAY=xvfb.display, XDG_RUNTIME_DIR=runtime)
+    environment.pop("QT_QPA_PLATFORM", None)
+    program = subprocess.Popen([executable], env=environment)
+    try:
+        deadline = time.monotonic() + 30
+        window = []
+        while not window and time.monotonic() < deadline:
+            window = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Sorabune$"], env=environment,
+                                    capture_output=True, text=True).stdout.split()
+            time.sleep(0.1)
+        if not window:
+            sys.exit("screenshot: the window did not appear")
+        geometry = dict(line.split("=") for line in subprocess.run(
+            ["xdotool", "getwindowgeometry", "--shell", window[0]], env=environment,
+            capture_output=True, text=True).stdout.split())
+        time.sleep(1)  # let the first paint land
+        with X11Client(xvfb.display) as x:
+            x.grab_png(int(geometry["X"]), int(geometry["Y"]), int(geometry["WIDTH"]), int(geometry["HEIGHT"]), output)
+    finally:
+        program.terminate()
+        program.wait()
+print(output)
+PYTHON

@@ -1,0 +1,156 @@
+#include "platform/desktop/theme_bell.h"
+
+#include <QtDebug>
+
+#include <canberra.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <utility>
+
+namespace sorabune {
+
+// The bells asked for, and the state of the thread that plays them.
+struct BellQueue {
+    std::string applicationName;
+    std::string applicationId;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    int queued = 0;
+    bool closing = false;
+    bool ended = false;
+    std::uint64_t bellsDone = 0; // counted by libcanberra's finish callback
+};
+
+namespace {
+
+// Theme bells last a fraction of a second; this only bounds a sound server that
+// never reports the end.
+constexpr std::chrono::seconds kLongestBell{5};
+// How long closing waits for the thread before leaving it behind, stuck in a
+// hung sound server.
+constexpr std::chrono::seconds kLongestClose{1};
+constexpr std::uint32_t kBellId = 1;
+
+struct ContextDeleter {
+    void operator()(ca_context *context) const { ca_context_destroy(context); }
+};
+using Context = std::unique_ptr<ca_context, ContextDeleter>;
+
+struct PropertiesDeleter {
+    void operator()(ca_proplist *properties) const { ca_proplist_destroy(properties); }
+};
+using Properties = std::unique_ptr<ca_proplist, PropertiesDeleter>;
+
+void bellDone(ca_context *, std::uint32_t, int, void *userData)
+{
+    auto *queue = static_cast<BellQueue *>(userData);
+    const std::lock_guard lock(queue->mutex);
+    ++queue->bellsDone;
+    queue->changed.notify_all();
+}
+
+Context openContext(const BellQueue &queue)
+{
+    ca_context *raw = nullptr;
+    if (const int error = ca_context_create(&raw); error != CA_SUCCESS) {
+        qWarning("Cannot play the theme bell: %s", ca_strerror(error));
+        return {};
+    }
+    Context context(raw);
+    ca_context_change_props(raw, CA_PROP_APPLICATION_NAME, queue.applicationName.c_str(),
+        CA_PROP_APPLICATION_ID, queue.applicationId.c_str(), nullptr);
+    return context;
+}
+
+// Plays one bell and waits for its end, or for closing. False when it could not
+// start, so that the next bell starts from a fresh context (the sound server may
+// have come back).
+bool playToEnd(ca_context *context, BellQueue &queue)
+{
+    ca_proplist *raw = nullptr;
+    if (ca_proplist_create(&raw) != CA_SUCCESS)
+        return false;
+    const Properties properties(raw);
+    ca_proplist_sets(raw, CA_PROP_EVENT_ID, "bell");
+    ca_proplist_sets(raw, CA_PROP_EVENT_DESCRIPTION, "Alarm");
+
+    std::unique_lock lock(queue.mutex);
+    const std::uint64_t before = queue.bellsDone;
+    lock.unlock();
+    if (const int error = ca_context_play_full(context, kBellId, raw, bellDone, &queue); error != CA_SUCCESS) {
+        qWarning("Cannot play the theme bell: %s", ca_strerror(error));
+        return false;
+    }
+    lock.lock();
+    const bool done = queue.changed.wait_for(lock, kLongestBell,
+        [&] { return queue.bellsDone != before || queue.closing; });
+    lock.unlock();
+    if (!done)
+        ca_context_cancel(context, kBellId);
+    return true;
+}
+
+void playQueuedBells(std::shared_ptr<BellQueue> queue)
+{
+    Context context;
+    std::unique_lock lock(queue->mutex);
+    for (;;) {
+        queue->changed.wait(lock, [&] { return queue->queued > 0 || queue->closing; });
+        if (queue->closing)
+            break;
+        --queue->queued;
+        lock.unlock();
+        if (!context)
+            context = openContext(*queue);
+        if (context && !playToEnd(context.get(), *queue))
+            context.reset();
+        lock.lock();
+    }
+    lock.unlock();
+    // Destroying the context stops a bell still sounding.
+    context.reset();
+    lock.lock();
+    queue->ended = true;
+    queue->changed.notify_all();
+}
+
+} // namespace
+
+ThemeBell::ThemeBell(std::string applicationName, std::string applicationId)
+    : m_queue(std::make_shared<BellQueue>())
+{
+    m_queue->applicationName = std::move(applicationName);
+    m_queue->applicationId = std::move(applicationId);
+}
+
+ThemeBell::~ThemeBell()
+{
+    if (!m_worker.joinable())
+        return;
+    std::unique_lock lock(m_queue->mutex);
+    m_queue->closing = true;
+    m_queue->changed.notify_all();
+    const bool ended = m_queue->changed.wait_for(lock, kLongestClose, [this] { return m_queue->ended; });
+    lock.unlock();
+    if (ended)
+        m_worker.join();
+    else
+        m_worker.detach(); // it holds its own share of the queue
+}
+
+void ThemeBell::ring()
+{
+    {
+        const std::lock_guard lock(m_queue->mutex);
+        ++m_queue->queued;
+    }
+    if (!m_worker.joinable())
+        m_worker = std::thread(playQueuedBells, m_queue);
+    m_queue->changed.notify_all();
+}
+
+} // namespace sorabune

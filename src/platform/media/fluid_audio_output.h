@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/media/audio_output.h"
+
+namespace sorabune {
+
+// Sound out through FluidSynth's drivers: PulseAudio, which PipeWire's pulse
+// server also serves, named explicitly (FluidSynth's own default here is ALSA,
+// with no fallback), then ALSA.
+class FluidAudioOutputFactory final : public AudioOutputFactory {
+public:
+    std::unique_ptr<AudioOutput> start(AudioSource &source) override;
+};
+
+} // namespace sorabune

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/media/midi_device.h"
+#include "platform/media/serial_worker.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sorabune {
+
+class AudioOutputFactory;
+
+// The MIDI device on FluidSynth. Constructing it costs nothing; the soundfont
+// is loaded and the sound output started on a background thread, because
+// either can take long: loading 50-120 ms, and libpulse waits 30 s inside
+// the driver's creation when a sound server accepts but never answers.
+class FluidMidiDevice final : public MidiDevice {
+public:
+    // Debian's General MIDI soundfont (or a standard fallback), out through
+    // PulseAudio or ALSA.
+    FluidMidiDevice();
+    // Tests choose the soundfonts and the output (one that renders on demand).
+    FluidMidiDevice(std::vector<std::string> soundfonts, std::unique_ptr<AudioOutputFactory> outputs);
+    ~FluidMidiDevice() override;
+    FluidMidiDevice(const FluidMidiDevice &) = delete;
+    FluidMidiDevice &operator=(const FluidMidiDevice &) = delete;
+
+    void prepare() override;
+    MediaError openOutput() override;
+    void closeOutput() override;
+    MediaError play(std::span<const std::uint8_t> midi) override;
+    void stop() override;
+
+    // Whether every background job has finished (and its thread ended), after waiting up to the limit.
+    bool waitUntilIdle(std::chrono::milliseconds limit);
+
+    // How long openOutput() waits for the soundfont and the output before it
+    // reports no audio output: a freeze this long only when the sound server hangs.
+    static constexpr std::chrono::milliseconds outputStartLimit{3000};
+    // How long the destructor waits for the jobs left, so that the program
+    // does not end under them.
+    static constexpr std::chrono::milliseconds shutdownLimit{3000};
+
+private:
+    struct Engine;
+
+    std::shared_ptr<Engine> m_engine;
+    SerialWorker m_starter;  // loads the soundfont and starts outputs, in order
+    SerialWorker m_releaser; // lets outputs go: libpulse may take a second or two to close a
+                             // stream, and the next open must not wait for that
+    bool m_prepared = false;
+    bool m_outputOpen = false;
+};
+
+} // namespace sorabune

@@ -1,0 +1,208 @@
+#include "platform/media/midi_file_format.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+namespace sorabune {
+namespace {
+
+// A cursor over the bytes that never reads past their end.
+class ByteReader {
+public:
+    explicit ByteReader(std::span<const std::uint8_t> bytes)
+        : m_bytes(bytes)
+    {
+    }
+
+    bool atEnd() const { return m_position == m_bytes.size(); }
+
+    std::optional<std::uint8_t> byte()
+    {
+        if (atEnd())
+            return std::nullopt;
+        return m_bytes[m_position++];
+    }
+
+    std::optional<std::uint32_t> bigEndian(std::size_t width)
+    {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < width; ++i) {
+            const auto next = byte();
+            if (!next)
+                return std::nullopt;
+            value = value << 8 | *next;
+        }
+        return value;
+    }
+
+    // A variable-length quantity: at most four bytes, seven bits each.
+    std::optional<std::uint32_t> variableLength()
+    {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) {
+            const auto next = byte();
+            if (!next)
+                return std::nullopt;
+            value = value << 7 | (*next & 0x7Fu);
+            if ((*next & 0x80u) == 0)
+                return value;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::span<const std::uint8_t>> take(std::size_t count)
+    {
+        if (count > m_bytes.size() - m_position)
+            return std::nullopt;
+        const auto taken = m_bytes.subspan(m_position, count);
+        m_position += count;
+        return taken;
+    }
+
+    bool tagIs(std::span<const std::uint8_t> tag, std::string_view expected)
+    {
+        return std::string_view(reinterpret_cast<const char *>(tag.data()), tag.size()) == expected;
+    }
+
+private:
+    std::span<const std::uint8_t> m_bytes;
+    std::size_t m_position = 0;
+};
+
+constexpr std::uint8_t metaEvent = 0xFF;
+constexpr std::uint8_t systemExclusive = 0xF0;
+constexpr std::uint8_t metaEndOfTrack = 0x2F;
+constexpr std::uint8_t metaTempo = 0x51;
+
+// FluidSynth refuses the whole file when one of these meta events has another length.
+std::optional<std::uint32_t> requiredMetaLength(std::uint8_t type)
+{
+    switch (type) {
+    case metaEndOfTrack: return 0;
+    case metaTempo: return 3;
+    case 0x54: return 5; // SMPTE offset
+    case 0x58: return 4; // time signature
+    case 0x59: return 2; // key signature
+    default: return std::nullopt;
+    }
+}
+
+bool isDataByte(std::uint8_t value)
+{
+    return value < 0x80;
+}
+
+// The events of one track chunk. Sysex and meta events end running status, as
+// the format says; FluidSynth reads a data byte after them as another meta
+// event, so such files are refused rather than played as garbage.
+bool isPlayableTrack(std::span<const std::uint8_t> track, std::size_t &events)
+{
+    ByteReader reader(track);
+    std::uint8_t runningStatus = 0;
+    std::uint64_t ticks = 0;
+    while (!reader.atEnd()) {
+        const auto delta = reader.variableLength();
+        // The player adds up a track's ticks in an int.
+        if (!delta || (ticks += *delta) > std::numeric_limits<std::int32_t>::max())
+            return false;
+        if (++events > maxMidiEvents)
+            return false;
+
+        const auto first = reader.byte();
+        if (!first)
+            return false;
+        std::optional<std::uint8_t> pendingData;
+        std::uint8_t status = *first;
+        if (isDataByte(status)) {
+            if (runningStatus == 0)
+                return false;
+            pendingData = status;
+            status = runningStatus;
+        }
+
+        if (status < 0xF0) {
+            // Program change and channel pressure carry one data byte, the others two.
+            const int dataBytes = (status & 0xE0) == 0xC0 ? 1 : 2;
+            for (int i = 0; i < dataBytes; ++i) {
+                const auto data = i == 0 && pendingData ? pendingData : reader.byte();
+                if (!data || !isDataByte(*data))
+                    return false;
+            }
+            runningStatus = status;
+        } else if (status == systemExclusive) {
+            const auto length = reader.variableLength();
+            if (!length || !reader.take(*length))
+                return false;
+            runningStatus = 0;
+        } else if (status == metaEvent) {
+            const auto type = reader.byte();
+            const auto length = type && isDataByte(*type) ? reader.variableLength() : std::nullopt;
+            const auto data = length ? reader.take(*length) : std::nullopt;
+            if (!data)
+                return false;
+            const auto required = requiredMetaLength(*type);
+            if (required && *length != *required)
+                return false;
+            if (*type == metaEndOfTrack)
+                return true; // the player ignores whatever follows
+            // The player divides by the tempo: zero would stop its clock for good.
+            if (*type == metaTempo && std::all_of(data->begin(), data->end(), [](auto b) { return b == 0; }))
+                return false;
+            runningStatus = 0;
+        } else {
+            // Sysex continuations and the system messages that have no place in a file.
+            return false;
+        }
+    }
+    return true; // no end-of-track event: the player ends the track with its chunk
+}
+
+bool isChunkName(std::span<const std::uint8_t> tag)
+{
+    for (const std::uint8_t c : tag) {
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isPlayableMidiFile(std::span<const std::uint8_t> bytes)
+{
+    ByteReader reader(bytes);
+    const auto headerTag = reader.take(4);
+    if (!headerTag || !reader.tagIs(*headerTag, "MThd"))
+        return false;
+    // FluidSynth reads exactly six header bytes, whatever the length says.
+    const auto headerLength = reader.bigEndian(4);
+    const auto format = reader.bigEndian(2);
+    const auto trackCount = reader.bigEndian(2);
+    const auto division = reader.bigEndian(2);
+    if (!headerLength || !format || !trackCount || !division || *headerLength != 6 || *format > 2 || *trackCount == 0 || *trackCount > maxMidiTracks)
+        return false;
+    // Zero ticks per beat cannot be played, and the player does not support SMPTE timing.
+    if (*division == 0 || (*division & 0x8000u) != 0)
+        return false;
+
+    std::size_t events = 0;
+    for (std::uint32_t found = 0; found < *trackCount;) {
+        const auto tag = reader.take(4);
+        const auto length = reader.bigEndian(4);
+        if (!tag || !length)
+            return false;
+        const auto chunk = reader.take(*length);
+        if (!chunk || !isChunkName(*tag))
+            return false;
+        if (!reader.tagIs(*tag, "MTrk"))
+            continue; // chunks of other kinds are skipped, by the format and by the player
+        if (!isPlayableTrack(*chunk, events))
+            return false;
+        ++found;
+    }
+    return true; // bytes after the last track are ignored
+}
+
+} // namespace sorabune

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/media/audio_output.h"
+#include "platform/media/fluid_handles.h"
+#include "platform/media/media_error.h"
+#include "platform/media/peak_limiter.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sorabune {
+
+// FluidSynth's synthesiser with a General MIDI soundfont, playing one file at
+// a time. The soundfont is loaded once and kept; each play gets a fresh
+// player. Rendering, playing and stopping may come from different threads:
+// one lock orders them, so the player is never created or deleted while the
+// synth renders (FluidSynth 2.3 does not lock its timer list for that).
+class MidiSynth final : public AudioSource {
+public:
+    // The first of the soundfonts that loads is used.
+    explicit MidiSynth(std::vector<std::string> soundfonts);
+    ~MidiSynth();
+    MidiSynth(const MidiSynth &) = delete;
+    MidiSynth &operator=(const MidiSynth &) = delete;
+
+    // Creates the synthesiser and loads the soundfont (50-120 ms): call it
+    // from a background thread, one call at a time. Later calls return at once.
+    MediaError load();
+    // Plays the file from its start, in place of what plays.
+    MediaError play(std::span<const std::uint8_t> midi);
+    // Stops the file; what sounds fades out over the next few milliseconds
+    // that are rendered, then every voice is cut.
+    void stop();
+    // Waits, up to the limit, for a stop to fade out; then cuts whatever
+    // still sounds, so that nothing hangs over to the next output.
+    void finishFade(std::chrono::milliseconds limit);
+
+    void render(std::span<float> left, std::span<float> right) override;
+    double sampleRate() const override;
+
+    // Five times FluidSynth's default: a small band at ordinary volumes peaks
+    // near -3 dBFS, one piano note near -18 dBFS. Denser passages are held
+    // below full scale by the limiter.
+    static constexpr double gain = 1.0;
+
+private:
+    enum class State { Silent, Playing, FadingOut };
+
+    void silenceNow();
+
+    const std::vector<std::string> m_soundfonts;
+    std::mutex m_mutex;
+    std::condition_variable m_faded;
+    FluidSettings m_settings;
+    FluidSynth m_synth;
+    FluidPlayer m_player;
+    PeakLimiter m_limiter;
+    State m_state = State::Silent;
+    std::size_t m_fadeFramesLeft = 0;
+};
+
+} // namespace sorabune

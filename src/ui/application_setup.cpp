@@ -1,0 +1,18 @@
+#include "ui/application_setup.h"
+
+#include <QApplication>
+#include <QString>
+
+namespace sorabune {
+
+void SetUpApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Sorabune"));
+    QApplication::setApplicationVersion(QStringLiteral(SORABUNE_VERSION_TEXT));
+    QApplication::setDesktopFileName(QStringLiteral(SORABUNE_APP_ID));
+    // The layout is fixed in pixels and its captions are measured against
+    // Fusion's margins; a desktop style with wider ones would clip them.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+}
+
+} // namespace sorabune

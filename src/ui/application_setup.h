@@ -1,0 +1,9 @@
+#pragma once
+
+namespace sorabune {
+
+// The program's name, version and desktop identity, and the widget style the
+// fixed layout is measured against. Call before the QApplication is made.
+void SetUpApplication();
+
+} // namespace sorabune

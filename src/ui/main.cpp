@@ -1,0 +1,49 @@
+#include "alarm/alarm.h"
+#include "platform/boot_time_clock.h"
+#include "platform/desktop/logind_power_switch.h"
+#include "platform/desktop/system_beeper.h"
+#include "platform/media/media_command_interpreter.h"
+#include "platform/widgets/widget_file_dialog.h"
+#include "ui/application_setup.h"
+#include "ui/display_check.h"
+#include "ui/form1.h"
+#include "ui/single_instance.h"
+#include "ui/termination_signals.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+
+// Builds the real services and the window, then runs the event loop. Nothing
+// heavy happens here: the soundfont loads once a MIDI file is chosen, the audio
+// output opens at the first tune, the system bus is reached at power-off only.
+int main(int argc, char *argv[])
+{
+    if (const std::string missing = sorabune::MissingDisplay(); !missing.empty()) {
+        std::fprintf(stderr, "%s\n", missing.c_str());
+        return 1;
+    }
+    sorabune::SetUpApplication();
+    QApplication app(argc, argv);
+    sorabune::TerminationSignals terminationSignals;
+
+    sorabune::BootTimeClock clock;
+    sorabune::MediaCommandInterpreter media;
+    sorabune::SystemBeeper beeper;
+    sorabune::LogindPowerSwitch powerSwitch;
+    sorabune::Alarm alarm(media, beeper, powerSwitch);
+    sorabune::WidgetFileDialog fileDialog;
+    sorabune::Form1 form(clock, alarm, fileDialog);
+    QObject::connect(&form, &sorabune::Form1::midiFileChosen, &form, [&media] { media.prepare(); });
+
+    const sorabune::SingleInstance instance;
+    if (!form.Load(instance.previousInstance()))
+        return 0;
+    QObject::connect(&terminationSignals, &sorabune::TerminationSignals::received, &form, [&form] {
+        form.close();
+        QApplication::quit(); // also ends the file dialog, should one be open
+    });
+    form.show();
+    return QApplication::exec();
+}

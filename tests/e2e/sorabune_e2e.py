@@ -1,0 +1,296 @@
+#!/usr/bin/python3
+"""The real Sorabune executable under a private Xvfb, driven with xdotool.
+
+Run one case: SORABUNE_EXE=build/src/ui/Sorabune /usr/bin/python3 -m unittest sorabune_e2e.WindowTest.test_title_and_size
+(from this folder). Every child gets a private runtime folder (its single-copy lock), and
+bus and sound addresses that lead nowhere unless a test sets up private ones: no test can
+reach the machine's system bus, session bus or sound server.
+"""
+
+import array
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+
+from private_logind import PrivateLogind  # noqa: E402
+from private_pulse import PrivatePulse  # noqa: E402
+from private_xvfb import PrivateXvfb  # noqa: E402
+from x11_client import X11Client  # noqa: E402
+
+EXECUTABLE = os.environ.get("SORABUNE_EXE", "Sorabune")
+# Generous: the sanitizer build on a busy two-core machine starts slowly.
+TIMEOUT = 20.0
+
+# Points inside the controls, in client pixels (the design's twips / 15). Option
+# buttons take clicks on their indicator.
+CONTROLS = {
+    "Option1": (14, 62), "Option2": (14, 78), "Option3": (14, 94),
+    "Command1": (28, 144), "Command2": (84, 148), "Command3": (132, 148),
+}
+
+
+def write_song(path, seconds=30):
+    """A MIDI file of organ chords that sound without a break for `seconds`."""
+    def number(value):  # variable-length quantity
+        groups = [value & 0x7F]
+        while value > 0x7F:
+            value >>= 7
+            groups.insert(0, (value & 0x7F) | 0x80)
+        return bytes(groups)
+    events = bytearray(b"\x00\xc0\x13")  # church organ
+    for beat in range(seconds * 2):  # 120 beats a minute, 480 ticks a beat
+        note = 60 + (beat % 4) * 2
+        events += b"\x00" + bytes((0x90, note, 100)) + number(480) + bytes((0x80, note, 0))
+    events += b"\x00\xff\x2f\x00"
+    with open(path, "wb") as song:
+        song.write(b"MThd" + (6).to_bytes(4, "big") + (0).to_bytes(2, "big") + (1).to_bytes(2, "big")
+                   + (480).to_bytes(2, "big") + b"MTrk" + len(events).to_bytes(4, "big") + bytes(events))
+    return path
+
+
+def loudness(recording, seconds):
+    """The loudest sample of the last `seconds` recorded (16-bit mono at 44100 Hz)."""
+    with open(recording.path, "rb") as recorded:
+        recorded.seek(0, os.SEEK_END)
+        size = recorded.tell() & ~1
+        recorded.seek(max(0, size - 2 * int(seconds * 44100)))
+        samples = array.array("h", recorded.read(size - recorded.tell()))
+    return max((abs(sample) for sample in samples), default=0)
+
+
+def wait_until(condition, timeout=TIMEOUT, interval=0.05):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+class Session(unittest.TestCase):
+    """One private X server and runtime folder per test; every copy started is ended."""
+
+    def setUp(self):
+        self.xvfb = PrivateXvfb()
+        self.addCleanup(self.xvfb.close)
+        self.folder = tempfile.TemporaryDirectory(prefix="sorabune-e2e-")
+        self.addCleanup(self.folder.cleanup)
+        runtime = os.path.join(self.folder.name, "runtime")
+        os.mkdir(runtime, 0o700)
+        nowhere = "unix:path=" + os.path.join(self.folder.name, "no-such-bus")
+        self.environment = dict(
+            os.environ, DISPLAY=self.xvfb.display, XDG_RUNTIME_DIR=runtime,
+            DBUS_SYSTEM_BUS_ADDRESS=nowhere, DBUS_SESSION_BUS_ADDRESS=nowhere,
+            PULSE_SERVER="unix:" + os.path.join(self.folder.name, "no-such-sound-server"),
+            HOME=self.folder.name)
+        self.environment.pop("QT_QPA_PLATFORM", None)
+        self.x = X11Client(self.xvfb.display)
+        self.addCleanup(self.x.close)
+        self.processes = []
+        self.addCleanup(self._end_processes)
+
+    def _end_processes(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+
+    def start(self, environment=None):
+        """Starts a copy; its standard error goes to a file, read back by errors()."""
+        log = os.path.join(self.folder.name, "stderr-%d" % len(self.processes))
+        with open(log, "wb") as stderr:
+            process = subprocess.Popen([EXECUTABLE], env=environment or self.environment,
+                                       stdin=subprocess.DEVNULL, stderr=stderr)
+        process.log = log
+        self.processes.append(process)
+        return process
+
+    @staticmethod
+    def errors(process):
+        with open(process.log, encoding="utf-8", errors="replace") as log:
+            return log.read().strip().splitlines()
+
+    def xdotool(self, *arguments):
+        result = subprocess.run(["xdotool", *arguments], env=self.environment, capture_output=True,
+                                text=True, timeout=TIMEOUT)
+        return result.stdout.split()
+
+    def windows(self, name="^Sorabune$"):
+        return self.xdotool("search", "--onlyvisible", "--name", name)
+
+    def wait_for_window(self):
+        found = wait_until(self.windows)
+        self.assertTrue(found, "no Sorabune window appeared")
+        return found[0]
+
+    def click(self, window, control):
+        x, y = CONTROLS[control]
+        self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
+
+    def choose_file(self, path):
+        """Types `path` into the open file dialog and opens it. Keys typed while the new
+        dialog is still taking the focus can be lost, and a Return may only take the
+        completer's suggestion: what did not open is typed again."""
+        for _ in range(3):
+            dialogs = self.windows("^Open$")
+            if not dialogs:
+                return
+            if len(dialogs) > 1:  # "File not found": its OK button has the focus
+                self.xdotool("key", "Return")
+                wait_until(lambda: len(self.windows("^Open$")) == 1)
+                continue
+            # Without a window manager nobody gives the dialog the focus back after a message box.
+            self.xdotool("windowfocus", "--sync", dialogs[0])
+            self.xdotool("key", "ctrl+a")
+            self.xdotool("type", "--delay", "5", path)
+            for _ in range(3):
+                self.xdotool("key", "Return")
+                if wait_until(lambda: len(self.windows("^Open$")) != 1, timeout=TIMEOUT / 5):
+                    break
+        self.assertEqual(self.windows("^Open$"), [], "the file dialog did not take " + path)
+
+    def wait_for_exit(self, process):
+        try:
+            return process.wait(timeout=TIMEOUT)
+        except subprocess.TimeoutExpired:
+            self.fail("Sorabune did not end")
+
+
+class WindowTest(Session):
+    def test_title_and_size(self):
+        self.start()
+        window = self.wait_for_window()
+        self.assertEqual(self.xdotool("getwindowname", window), ["Sorabune"])
+        geometry = self.xdotool("getwindowgeometry", "--shell", window)
+        self.assertIn("WIDTH=154", geometry)
+        self.assertIn("HEIGHT=165", geometry)
+        self.assertIn("X=0", geometry)
+        self.assertIn("Y=0", geometry)
+        hints = subprocess.run(["xprop", "-id", window, "WM_NORMAL_HINTS"], env=self.environment,
+                               capture_output=True, text=True, timeout=TIMEOUT).stdout
+        self.assertIn("minimum size: 154 by 165", hints)
+        self.assertIn("maximum size: 154 by 165", hints)
+
+    def test_closing_ends_the_process(self):
+        for way in ("close button", "window manager"):
+            with self.subTest(way=way):
+                process = self.start()
+                window = self.wait_for_window()
+                if way == "close button":
+                    self.click(window, "Command3")
+                else:
+                    self.x.close_window(int(window))
+                self.assertEqual(self.wait_for_exit(process), 0)
+
+    def test_termination_signals_unload(self):
+        for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            with self.subTest(signal=number.name):
+                process = self.start()
+                self.wait_for_window()
+                process.send_signal(number)
+                # Status 0, not death by the signal: the window unloaded and the loop ended.
+                self.assertEqual(self.wait_for_exit(process), 0)
+                self.assertTrue(wait_until(lambda: not self.windows()))
+
+    def test_without_a_display_says_so_and_exits_1(self):
+        for display in (None, ":" + str(os.getpid() % 1000 + 5000)):
+            with self.subTest(display=display):
+                environment = dict(self.environment)
+                environment.pop("DISPLAY")
+                if display:
+                    environment["DISPLAY"] = display
+                process = self.start(environment)
+                self.assertEqual(self.wait_for_exit(process), 1)
+                message = self.errors(process)
+                self.assertEqual(len(message), 1, message)
+                self.assertIn("display", message[0])
+
+
+class SingleCopyTest(Session):
+    def test_second_copy_ends_without_a_window(self):
+        first = self.start()
+        window = self.wait_for_window()
+        self.x.watch_maps()
+        second = self.start()
+        self.assertEqual(self.wait_for_exit(second), 0)
+        self.x.pump()
+        self.assertEqual(self.x.maps, 0, "the second copy showed a window")
+        self.assertEqual(self.windows(), [window])
+        # Once the first has gone, a copy starts again.
+        self.click(window, "Command3")
+        self.assertEqual(self.wait_for_exit(first), 0)
+        self.start()
+        self.wait_for_window()
+
+    def test_killed_copy_does_not_block_the_next(self):
+        first = self.start()
+        self.wait_for_window()
+        first.kill()
+        first.wait()
+        self.start()
+        self.wait_for_window()
+
+    def test_twenty_copies_leave_one_window(self):
+        copies = [self.start() for _ in range(20)]
+        self.assertTrue(wait_until(lambda: sum(c.poll() is not None for c in copies) == 19, timeout=60),
+                        "copies still running: %d" % sum(c.poll() is None for c in copies))
+        self.assertEqual([c.returncode for c in copies if c.poll() is not None], [0] * 19)
+        self.assertEqual(len(self.wait_for_window() and self.windows()), 1)
+
+
+class AlarmTest(Session):
+    def test_beep_rings_the_bell_three_times(self):
+        self.x.watch_bells()
+        process = self.start()
+        window = self.wait_for_window()
+        self.click(window, "Command1")  # both boxes hold 0: the first tick expires
+        self.assertEqual(self.x.wait_for_bells(3, TIMEOUT), 3)
+        self.x.pump(1.5)  # a tick later: the alarm fired once only
+        self.assertEqual(self.x.bells, 3)
+        self.click(window, "Command3")
+        self.assertEqual(self.wait_for_exit(process), 0)
+
+    def test_power_off_asks_logind_once(self):
+        with PrivateLogind() as logind:
+            self.environment["DBUS_SYSTEM_BUS_ADDRESS"] = logind.address
+            process = self.start()
+            window = self.wait_for_window()
+            self.click(window, "Option2")
+            self.click(window, "Command1")
+            self.assertTrue(wait_until(logind.power_off_calls))
+            time.sleep(1.5)  # a tick later: still the one call
+            self.assertEqual(logind.power_off_calls(), [False])
+            self.click(window, "Command3")
+            self.assertEqual(self.wait_for_exit(process), 0)
+
+    def test_midi_plays_until_stopped_and_closing_silences_it(self):
+        with PrivatePulse() as pulse:
+            self.environment.update(pulse.client_environment)
+            song = write_song(os.path.join(self.folder.name, "alarm song.mid"))
+            process = self.start()
+            window = self.wait_for_window()
+            self.click(window, "Option3")
+            dialogs = wait_until(lambda: [w for w in self.xdotool("search", "--onlyvisible", "--pid", str(process.pid))
+                                          if w != window])
+            self.assertTrue(dialogs, "no file dialog appeared")
+            self.choose_file(song)
+            with pulse.recording() as recording:
+                self.click(window, "Command1")  # both boxes hold 0: the first tick expires
+                self.assertTrue(wait_until(lambda: loudness(recording, 0.5) > 1000), "no music")
+                self.click(window, "Command2")
+                self.assertTrue(wait_until(lambda: loudness(recording, 0.3) < 50), "the music went on")
+                self.click(window, "Command1")  # still the MIDI option: it plays again
+                self.assertTrue(wait_until(lambda: loudness(recording, 0.5) > 1000), "no music the second time")
+                self.click(window, "Command3")
+                self.assertEqual(self.wait_for_exit(process), 0)
+                self.assertTrue(wait_until(lambda: loudness(recording, 0.3) < 50), "music outlived the window")
+
+
+if __name__ == "__main__":
+    unittest.main()

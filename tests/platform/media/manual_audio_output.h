@@ -1,0 +1,116 @@
+#pragma once
+
+#include "platform/media/audio_output.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+namespace sorabune::testing {
+
+struct RenderedAudio {
+    std::vector<float> left;
+    std::vector<float> right;
+
+    float peak() const
+    {
+        float peak = 0.0f;
+        for (const auto *channel : {&left, &right}) {
+            for (const float sample : *channel)
+                peak = std::max(peak, std::fabs(sample));
+        }
+        return peak;
+    }
+};
+
+// Outputs with no driver: the test renders, on its own thread, when it likes.
+// The test keeps this control; the device owns the factory.
+class ManualOutputControl {
+public:
+    enum class Start { Succeed, Refuse, HangUntilReleased };
+
+    RenderedAudio render(std::size_t frames)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_source)
+            throw std::logic_error("no output is running");
+        RenderedAudio audio{std::vector<float>(frames), std::vector<float>(frames)};
+        m_source->render(audio.left, audio.right);
+        return audio;
+    }
+    RenderedAudio renderSeconds(double seconds) { return render(static_cast<std::size_t>(seconds * 44100)); }
+
+    void setStart(Start start)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_start = start;
+        m_released.notify_all();
+    }
+    int started() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_started;
+    }
+    int running() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_running;
+    }
+
+private:
+    friend class ManualOutputFactory;
+    friend class ManualOutput;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    Start m_start = Start::Succeed;
+    AudioSource *m_source = nullptr;
+    int m_started = 0;
+    int m_running = 0;
+};
+
+class ManualOutput final : public AudioOutput {
+public:
+    explicit ManualOutput(std::shared_ptr<ManualOutputControl> control)
+        : m_control(std::move(control))
+    {
+    }
+    ~ManualOutput() override
+    {
+        const std::lock_guard lock(m_control->m_mutex);
+        --m_control->m_running;
+        m_control->m_source = nullptr;
+    }
+
+private:
+    std::shared_ptr<ManualOutputControl> m_control;
+};
+
+class ManualOutputFactory final : public AudioOutputFactory {
+public:
+    explicit ManualOutputFactory(std::shared_ptr<ManualOutputControl> control)
+        : m_control(std::move(control))
+    {
+    }
+
+    std::unique_ptr<AudioOutput> start(AudioSource &source) override
+    {
+        std::unique_lock lock(m_control->m_mutex);
+        m_control->m_released.wait(lock, [&] { return m_control->m_start != ManualOutputControl::Start::HangUntilReleased; });
+        if (m_control->m_start == ManualOutputControl::Start::Refuse)
+            return nullptr;
+        ++m_control->m_started;
+        ++m_control->m_running;
+        m_control->m_source = &source;
+        return std::make_unique<ManualOutput>(m_control);
+    }
+
+private:
+    std::shared_ptr<ManualOutputControl> m_control;
+};
+
+} // namespace sorabune::testing

@@ -1,0 +1,59 @@
+#include "platform/media/peak_limiter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace sorabune {
+namespace {
+
+float peakOf(const std::vector<float> &samples)
+{
+    float peak = 0.0f;
+    for (const float sample : samples)
+        peak = std::max(peak, std::fabs(sample));
+    return peak;
+}
+
+// One second of a 441 Hz tone of the given amplitude, the same on both channels.
+std::vector<float> tone(float amplitude)
+{
+    std::vector<float> samples(44100);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = amplitude * static_cast<float>(std::sin(2 * M_PI * 441 * static_cast<double>(i) / 44100));
+    return samples;
+}
+
+TEST(PeakLimiterTest, LeavesOrdinaryLevelsUntouched)
+{
+    PeakLimiter limiter;
+    auto left = tone(0.8f);
+    auto right = tone(-0.5f);
+    const auto expectedLeft = left;
+    const auto expectedRight = right;
+    limiter.process(left, right);
+    EXPECT_EQ(left, expectedLeft);
+    EXPECT_EQ(right, expectedRight);
+}
+
+TEST(PeakLimiterTest, HoldsALoudPassageBelowTheCeilingThenRecovers)
+{
+    PeakLimiter limiter;
+    auto loudLeft = tone(4.0f);
+    auto loudRight = tone(1.0f);
+    limiter.process(loudLeft, loudRight);
+    EXPECT_LE(peakOf(loudLeft), PeakLimiter::ceiling + 1e-6f);
+    EXPECT_GT(peakOf(loudLeft), PeakLimiter::ceiling * 0.95f);
+    EXPECT_LE(peakOf(loudRight), PeakLimiter::ceiling / 4 * 1.01f) << "both channels take the same gain";
+
+    auto quietLeft = tone(0.1f);
+    auto quietRight = tone(0.1f);
+    limiter.process(quietLeft, quietRight);
+    const std::vector<float> lastTenth(quietLeft.end() - 4410, quietLeft.end());
+    EXPECT_GT(peakOf(lastTenth), 0.099f) << "still turned down a second later";
+}
+
+} // namespace
+} // namespace sorabune

@@ -1,0 +1,55 @@
+#include "platform/media/media_command_interpreter.h"
+
+#include "scratch_directory.h"
+#include "support/midi_file_builder.h"
+#include "support/private_pulse.h"
+#include "thread_count.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+// The real program's interpreter (the standard soundfont, FluidSynth's
+// PulseAudio driver) playing into a private server's null sink.
+namespace sorabune {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
+{
+    testing::PrivatePulse pulse;
+    if (!pulse.running())
+        GTEST_SKIP() << "no private PulseAudio server: " << pulse.error();
+    pulse.exportClientEnvironment();
+
+    testing::ScratchDirectory directory;
+    const auto song = directory / "song.mid";
+    testing::writeBytes(song, testing::sustainedNoteFile(30.0));
+    const std::size_t threadsBefore = testing::threadCount();
+    {
+        MediaCommandInterpreter interpreter;
+        ASSERT_TRUE(pulse.startRecording(directory / "playing.raw"));
+        ASSERT_EQ(interpreter.send("open \"" + song.string() + "\" alias bgm"), 0);
+        ASSERT_EQ(interpreter.send("play bgm"), 0);
+        std::this_thread::sleep_for(1500ms);
+        ASSERT_TRUE(pulse.stopRecording());
+
+        ASSERT_EQ(interpreter.send("stop bgm"), 0);
+        std::this_thread::sleep_for(500ms); // what the server still had buffered
+        ASSERT_TRUE(pulse.startRecording(directory / "stopped.raw"));
+        std::this_thread::sleep_for(1000ms);
+        ASSERT_TRUE(pulse.stopRecording());
+        ASSERT_EQ(interpreter.send("close bgm"), 0);
+    }
+    EXPECT_TRUE(testing::threadCountFallsTo(threadsBefore)) << "a thread of the output is left";
+
+    EXPECT_GT(testing::peakOf(testing::readRecording(directory / "playing.raw")), 1000);
+    const auto stopped = testing::readRecording(directory / "stopped.raw");
+    EXPECT_GT(stopped.size(), 22050u) << "less than half a second recorded";
+    EXPECT_LE(testing::peakOf(stopped), 2);
+}
+
+} // namespace
+} // namespace sorabune

@@ -1,0 +1,114 @@
+#include "platform/widgets/widget_file_dialog.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+// Drives the real dialog: the test looks at it while it is open, then answers.
+class WidgetFileDialogTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Runs `look` on the open dialog (once its list shows `folder`), then closes it
+    // with `accept` or a cancel. A dialog that never gets there is cancelled after
+    // a while, and the test fails on what it then finds.
+    static void whileOpen(const QString &folder, std::function<void(QFileDialog &)> look, bool accept)
+    {
+        auto *poll = new QTimer;
+        auto deadline = std::make_shared<QDeadlineTimer>(30000);
+        QObject::connect(poll, &QTimer::timeout, poll, [=] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            if (deadline->hasExpired()) {
+                poll->deleteLater();
+                QMetaObject::invokeMethod(dialog, "reject");
+                return;
+            }
+            if (dialog->directory().absolutePath() != folder) {
+                dialog->setDirectory(folder);
+                return;
+            }
+            auto *list = dialog->findChild<QListView *>(QStringLiteral("listView"));
+            if (list == nullptr || list->model()->rowCount(list->rootIndex()) == 0)
+                return; // still reading the folder
+            poll->deleteLater();
+            look(*dialog);
+            // What the Open and Cancel buttons call.
+            QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
+        });
+        poll->start(20);
+    }
+
+    // Types the name into the dialog's file name box, as a user would.
+    static void type(QFileDialog &dialog, const QString &name)
+    {
+        auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        edit->clear();
+        QTest::keyClicks(edit, name);
+    }
+
+    static QStringList listed(QFileDialog &dialog)
+    {
+        auto *list = dialog.findChild<QListView *>(QStringLiteral("listView"));
+        QStringList names;
+        for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+            names << list->model()->index(row, 0, list->rootIndex()).data().toString();
+        names.sort();
+        return names;
+    }
+
+private slots:
+    void listsMidiFilesWithoutRegardToCaseAndReturnsTheChoice()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        for (const char *name : {"SONG.MID", "tune.mid", "notes.txt", "song.midi"}) {
+            QFile file(folder.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QString folderPath = QDir(folder.path()).absolutePath();
+
+        sorabune::WidgetFileDialog dialog;
+        QStringList names;
+        QStringList filters;
+        whileOpen(folderPath, [&](QFileDialog &open) {
+            names = listed(open);
+            filters = open.nameFilters();
+            type(open, QStringLiteral("SONG.MID"));
+        }, true);
+        dialog.showOpen();
+
+        QCOMPARE(filters, QStringList{QStringLiteral("midi(*.mid)")});
+        QCOMPARE(names, (QStringList{QStringLiteral("SONG.MID"), QStringLiteral("tune.mid")}));
+        QCOMPARE(QString::fromStdString(dialog.fileName()), folder.filePath(QStringLiteral("SONG.MID")));
+    }
+
+    void cancelLeavesTheNameEmpty()
+    {
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("a.mid")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        sorabune::WidgetFileDialog dialog;
+        // An earlier choice does not survive a cancel.
+        whileOpen(QDir(folder.path()).absolutePath(), [](QFileDialog &open) { type(open, QStringLiteral("a.mid")); }, true);
+        dialog.showOpen();
+        QVERIFY(!dialog.fileName().empty());
+        whileOpen(QDir(folder.path()).absolutePath(), [](QFileDialog &) {}, false);
+        dialog.showOpen();
+        QVERIFY(dialog.fileName().empty());
+    }
+};
+
+QTEST_MAIN(WidgetFileDialogTest)
+#include "widget_file_dialog_test.moc"

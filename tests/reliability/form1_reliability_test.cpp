@@ -1,0 +1,418 @@
+#include "alarm/alarm.h"
+#include "platform/media/fluid_midi_device.h"
+#include "platform/media/media_command_interpreter.h"
+#include "ui/application_setup.h"
+#include "ui/form1.h"
+
+#include "fakes/fake_clock.h"
+#include "fakes/recording_beeper.h"
+#include "fakes/recording_power_switch.h"
+#include "fakes/scripted_file_dialog.h"
+#include "platform/media/manual_audio_output.h"
+#include "platform/media/scratch_directory.h"
+#include "platform/media/thread_count.h"
+#include "support/midi_file_builder.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTimerEvent>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace sorabune;
+using testing::ManualOutputControl;
+
+Q_DECLARE_METATYPE(std::function<void(const std::filesystem::path &)>)
+
+namespace {
+
+using Mutation = std::function<void(const std::filesystem::path &)>;
+
+constexpr const char *kSoundfont = "/usr/share/sounds/sf2/default-GM.sf2";
+// "Does not hang": far above a healthy tick, far below a frozen window.
+constexpr qint64 kResponsiveMs = 1500;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true; // its quarantine holds freed memory: RSS says nothing
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// What the process holds, read from /proc.
+struct Usage {
+    long rssKiB = 0;
+    std::size_t fds = 0;
+    std::size_t threads = 0;
+
+    static Usage now()
+    {
+        Usage usage;
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("VmRSS:"))
+                usage.rssKiB = std::stol(line.substr(6));
+        }
+        for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+            ++usage.fds;
+        usage.threads = testing::threadCount();
+        return usage;
+    }
+};
+
+void replaceWith(const std::filesystem::path &path, const std::vector<std::uint8_t> &bytes)
+{
+    std::filesystem::remove(path);
+    testing::writeBytes(path, bytes);
+}
+
+std::vector<std::uint8_t> randomBytes(std::size_t count)
+{
+    std::mt19937 generator(20260329);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto &byte : bytes)
+        byte = static_cast<std::uint8_t>(generator());
+    return bytes;
+}
+
+// A folder chain under `base` deep enough that the file's full path has `length` characters.
+std::filesystem::path pathOfLength(const std::filesystem::path &base, std::size_t length)
+{
+    std::filesystem::path path = base;
+    const std::string file = "song.mid";
+    while (path.string().size() + 1 + file.size() < length) {
+        const std::size_t room = length - path.string().size() - 1 - file.size() - 1;
+        path /= std::string(std::min<std::size_t>(room == 0 ? 1 : room, 200), 'd');
+    }
+    std::filesystem::create_directories(path);
+    return path / file;
+}
+
+} // namespace
+
+// The real window, alarm and media interpreter over the real synthesiser and
+// soundfont, rendered on demand; a scripted clock, file dialog and power switch,
+// and a counting beeper. Ticks are delivered by hand, so thousands of cycles
+// take seconds.
+class Form1ReliabilityTest : public QObject {
+    Q_OBJECT
+
+private:
+    testing::ScratchDirectory folder;
+    testing::FakeClock clock;
+    testing::RecordingBeeper beeper;
+    testing::RecordingPowerSwitch powerSwitch;
+    testing::ScriptedFileDialog dialog;
+    std::shared_ptr<ManualOutputControl> output;
+    FluidMidiDevice *device = nullptr;
+    std::unique_ptr<MediaCommandInterpreter> media;
+    std::unique_ptr<Alarm> alarm;
+    std::unique_ptr<Form1> form;
+    const std::filesystem::path song = folder / "song.mid";
+
+    void build(std::vector<std::string> soundfonts = {kSoundfont})
+    {
+        form.reset();
+        alarm.reset();
+        media.reset();
+        beeper.beeps = 0;
+        powerSwitch.requests = 0;
+        output = std::make_shared<ManualOutputControl>();
+        auto fluid = std::make_unique<FluidMidiDevice>(std::move(soundfonts),
+                                                       std::make_unique<testing::ManualOutputFactory>(output));
+        device = fluid.get();
+        media = std::make_unique<MediaCommandInterpreter>(std::move(fluid));
+        alarm = std::make_unique<Alarm>(*media, beeper, powerSwitch);
+        form = std::make_unique<Form1>(clock, *alarm, dialog);
+        QVERIFY(form->Load(false));
+        form->show();
+    }
+
+    template <typename T>
+    T *control(const char *name) const
+    {
+        return form->findChild<T *>(QString::fromLatin1(name));
+    }
+    QString display() const { return control<QLabel>("Label6")->text(); }
+    QTimer *Timer1() const { return control<QTimer>("Timer1"); }
+    void click(const char *name)
+    {
+        QWidget *widget = control<QWidget>(name);
+        const QPoint at = qobject_cast<QRadioButton *>(widget) ? QPoint(6, 6) : widget->rect().center();
+        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    }
+    // One tick of Timer1 a second after the last; how long the window was busy with it.
+    qint64 tick()
+    {
+        clock.advance(1.0);
+        if (!Timer1()->isActive())
+            return -1;
+        QElapsedTimer busy;
+        busy.start();
+        QTimerEvent event(Timer1()->timerId());
+        QApplication::sendEvent(Timer1(), &event);
+        return busy.elapsed();
+    }
+    void typeMinutes(const char *minutes)
+    {
+        QLineEdit *box = control<QLineEdit>("Text2");
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromLatin1(minutes));
+    }
+    bool idle() const { return !Timer1()->isActive() && control<QPushButton>("Command1")->isEnabled(); }
+    bool ringing() const { return Timer1()->isActive() && control<QPushButton>("Command1")->isEnabled(); }
+    void chooseMidi(const std::filesystem::path &path)
+    {
+        dialog.answer(path.string());
+        click("Option3");
+        QVERIFY(control<QRadioButton>("Option3")->isChecked());
+    }
+    // Stop, then a one-minute countdown shows its first second gone: the window still works.
+    void stopAndCountAgain()
+    {
+        click("Command2");
+        QVERIFY(idle());
+        QCOMPARE(display(), QStringLiteral("00 : 00 : 00"));
+        typeMinutes("1");
+        click("Command1");
+        QVERIFY(tick() >= 0);
+        QCOMPARE(display(), QStringLiteral("00 : 00 : 59"));
+        click("Command2");
+        QVERIFY(idle());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        SetUpApplication();
+        testing::writeBytes(song, testing::sustainedNoteFile(30.0));
+    }
+    void cleanup()
+    {
+        form.reset();
+        alarm.reset();
+        media.reset();
+    }
+
+    // The file goes bad between its choice and the alarm: the beeps ring instead,
+    // at once, and the window goes on.
+    void badFileAtExpiryBeeps_data()
+    {
+        QTest::addColumn<Mutation>("mutate");
+        QTest::newRow("deleted") << Mutation([](const auto &path) { std::filesystem::remove(path); });
+        QTest::newRow("FIFO") << Mutation([](const auto &path) {
+            std::filesystem::remove(path);
+            QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+        });
+        QTest::newRow("directory") << Mutation([](const auto &path) {
+            std::filesystem::remove(path);
+            std::filesystem::create_directory(path);
+        });
+        QTest::newRow("0 bytes") << Mutation([](const auto &path) { replaceWith(path, {}); });
+        QTest::newRow("200 MB sparse") << Mutation([](const auto &path) {
+            std::filesystem::resize_file(path, 200LL * 1024 * 1024);
+        });
+        QTest::newRow("random bytes") << Mutation([](const auto &path) { replaceWith(path, randomBytes(64 * 1024)); });
+        QTest::newRow("MIDI header, random after") << Mutation([](const auto &path) {
+            std::vector<std::uint8_t> bytes = testing::midiHeader(0, 1);
+            const auto noise = randomBytes(4096);
+            bytes.insert(bytes.end(), noise.begin(), noise.end());
+            replaceWith(path, bytes);
+        });
+        QTest::newRow("truncated MIDI") << Mutation([](const auto &path) {
+            std::vector<std::uint8_t> bytes = testing::bandFile();
+            bytes.resize(bytes.size() / 2);
+            replaceWith(path, bytes);
+        });
+        QTest::newRow("unreadable") << Mutation([](const auto &path) {
+            // Root reads anything: there a dangling symbolic link stands in.
+            if (::geteuid() == 0) {
+                std::filesystem::remove(path);
+                std::filesystem::create_symlink("/nonexistent/sorabune.mid", path);
+            } else {
+                std::filesystem::permissions(path, std::filesystem::perms::none);
+            }
+        });
+    }
+    void badFileAtExpiryBeeps()
+    {
+        QFETCH(Mutation, mutate);
+        build();
+        const std::filesystem::path path = folder / "changing.mid";
+        std::filesystem::remove_all(path);
+        testing::writeBytes(path, testing::sustainedNoteFile(30.0));
+        chooseMidi(path);
+        QVERIFY(device->waitUntilIdle(std::chrono::seconds(20))); // the soundfont, loaded on choice
+        mutate(path);
+
+        click("Command1");
+        const qint64 busy = tick();
+        QVERIFY2(busy < kResponsiveMs, qPrintable(QStringLiteral("the expiry took %1 ms").arg(busy)));
+        QCOMPARE(beeper.beeps, 3);
+        QVERIFY(ringing());
+        QVERIFY(tick() < kResponsiveMs); // ringing goes on ticking, and fires no more
+        QCOMPARE(beeper.beeps, 3);
+        QCOMPARE(output->started(), 0);
+        stopAndCountAgain();
+        std::filesystem::remove_all(path);
+    }
+
+    // Odd but valid names play: the name passes through the open command intact.
+    void oddNamesPlay_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("double quote") << QStringLiteral("say \"wake\".mid");
+        QTest::newRow("the command's own separator") << QStringLiteral("a\" alias bgm.mid");
+        QTest::newRow("newline") << QStringLiteral("two\nlines.mid");
+        QTest::newRow("Japanese") << QStringLiteral("目覚まし　空舟.mid");
+        QTest::newRow("4,000 characters") << QString();
+    }
+    void oddNamesPlay()
+    {
+        QFETCH(QString, name);
+        build();
+        const std::filesystem::path path = name.isEmpty() ? pathOfLength(folder / "long", 4000)
+                                                          : folder / std::filesystem::path(name.toStdString());
+        if (name.isEmpty())
+            QCOMPARE(path.string().size(), std::size_t{4000});
+        testing::writeBytes(path, testing::sustainedNoteFile(30.0));
+        chooseMidi(path);
+
+        click("Command1");
+        QVERIFY(tick() >= 0);
+        QCOMPARE(beeper.beeps, 0);
+        QCOMPARE(output->started(), 1);
+        QVERIFY(output->renderSeconds(0.5).peak() > 0.01f);
+        QVERIFY(ringing());
+        click("Command2");
+        QVERIFY(idle());
+        // Stop closes the tune too: once the device settles no output is left to sound.
+        QVERIFY(device->waitUntilIdle(std::chrono::seconds(20)));
+        QCOMPARE(output->running(), 0);
+        stopAndCountAgain();
+    }
+
+    // The sound cannot be made: beeps instead.
+    void noSoundBeeps_data()
+    {
+        QTest::addColumn<bool>("withSoundfont");
+        QTest::addColumn<int>("start");
+        QTest::newRow("no soundfont") << false << int(ManualOutputControl::Start::Succeed);
+        QTest::newRow("no sound server") << true << int(ManualOutputControl::Start::Refuse);
+    }
+    void noSoundBeeps()
+    {
+        QFETCH(bool, withSoundfont);
+        QFETCH(int, start);
+        build(withSoundfont ? std::vector<std::string>{kSoundfont}
+                            : std::vector<std::string>{(folder / "missing.sf2").string()});
+        output->setStart(static_cast<ManualOutputControl::Start>(start));
+        chooseMidi(song);
+        QVERIFY(device->waitUntilIdle(std::chrono::seconds(20)));
+        click("Command1");
+        const qint64 busy = tick();
+        QVERIFY2(busy < kResponsiveMs, qPrintable(QStringLiteral("the expiry took %1 ms").arg(busy)));
+        QCOMPARE(beeper.beeps, 3);
+        QCOMPARE(output->running(), 0);
+        stopAndCountAgain();
+    }
+
+    // Power-off refused (or unanswered, which the switch reports the same way): beeps.
+    void refusedPowerOffBeeps()
+    {
+        build();
+        click("Option2");
+        click("Command1");
+        QVERIFY(tick() >= 0);
+        QCOMPARE(powerSwitch.requests, 1);
+        QVERIFY(idle());
+        powerSwitch.refuse();
+        QCOMPARE(beeper.beeps, 3);
+        QCOMPARE(powerSwitch.requests, 1);
+        stopAndCountAgain();
+    }
+
+    // Long use leaves nothing behind: memory, files and threads as after warming up.
+    void manyCyclesLeaveNothingBehind_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("cycles");
+        QTest::newRow("10,000 start/stop") << QStringLiteral("start/stop") << 10000;
+        QTest::newRow("1,000 MIDI alarms") << QStringLiteral("MIDI") << 1000;
+        QTest::newRow("an hour of ringing") << QStringLiteral("ringing") << 3600;
+    }
+    void manyCyclesLeaveNothingBehind()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, cycles);
+        const std::size_t baseThreads = testing::threadCount();
+        build();
+        chooseMidi(song);
+        const bool midi = kind == QLatin1String("MIDI");
+        const std::function<void()> cycle = [&] {
+            if (kind == QLatin1String("start/stop")) {
+                typeMinutes("59");
+                click("Command1");
+                tick();
+                click("Command2");
+            } else if (midi) {
+                click("Command1");
+                tick(); // expires: the tune starts
+                tick(); // ringing
+                click("Command2");
+            } else {
+                tick();
+            }
+        };
+        if (kind == QLatin1String("ringing")) {
+            click("Command1");
+            tick();
+            QVERIFY(ringing());
+        }
+        const auto settle = [&] {
+            QCoreApplication::processEvents();
+            QVERIFY(device->waitUntilIdle(std::chrono::seconds(20)));
+            // A finished job's thread takes a moment to leave /proc.
+            testing::threadCountFallsTo(baseThreads, std::chrono::seconds(5));
+        };
+        const int warmUp = cycles / 10;
+        for (int i = 0; i < warmUp; ++i)
+            cycle();
+        settle();
+        const Usage before = Usage::now();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        for (int i = warmUp; i < cycles; ++i)
+            cycle();
+        const qint64 took = elapsed.elapsed();
+        settle();
+        const Usage after = Usage::now();
+        qInfo("%s, %d cycles (%d measured) in %lld ms: RSS %ld -> %ld KiB, fds %zu -> %zu, threads %zu -> %zu",
+              qPrintable(kind), cycles, cycles - warmUp, took, before.rssKiB, after.rssKiB, before.fds, after.fds,
+              before.threads, after.threads);
+        QCOMPARE(beeper.beeps, 0);
+        if (midi)
+            QCOMPARE(output->started(), cycles);
+        QCOMPARE(after.fds, before.fds);
+        QCOMPARE(after.threads, before.threads);
+        if (!kAddressSanitizer)
+            QVERIFY2(after.rssKiB - before.rssKiB < 2048, "memory grew by 2 MiB or more");
+    }
+};
+
+QTEST_MAIN(Form1ReliabilityTest)
+#include "form1_reliability_test.moc"

@@ -1,0 +1,64 @@
+#!/usr/bin/python3
+"""A private X server for end-to-end tests and screenshots: never the machine's display.
+
+    with PrivateXvfb() as xvfb:
+        environment["DISPLAY"] = xvfb.display
+
+Xvfb picks a free display number itself (-displayfd), so parallel tests never race for one;
+it listens on no TCP port. Closing it ends the server.
+"""
+
+import os
+import select
+import subprocess
+import time
+
+START_TIMEOUT = 30.0
+
+
+class PrivateXvfb:
+    def __init__(self, width=640, height=480):
+        read_end, write_end = os.pipe()
+        try:
+            self._process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-noreset",
+                 "-screen", "0", f"{width}x{height}x24"],
+                pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        finally:
+            os.close(write_end)
+        try:
+            self.display = ":" + self._read_number(read_end)
+        except BaseException:
+            self.close()
+            raise
+        finally:
+            os.close(read_end)
+
+    def _read_number(self, fd):
+        deadline = time.monotonic() + START_TIMEOUT
+        text = b""
+        while not text.endswith(b"\n"):
+            remaining = deadline - time.monotonic()
+            if remaining <= 0 or not select.select([fd], [], [], remaining)[0]:
+                raise RuntimeError("Xvfb did not start within %.0f s" % START_TIMEOUT)
+            chunk = os.read(fd, 16)
+            if not chunk:
+                raise RuntimeError("Xvfb ended before it named its display")
+            text += chunk
+        return text.decode().strip()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.close()
+
+    def close(self):
+        if self._process.poll() is None:
+            self._process.terminate()
+            try:
+                self._process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+                self._process.wait()

@@ -1,0 +1,355 @@
+#include "ui/application_setup.h"
+#include "ui/form1.h"
+
+#include "fakes/fake_clock.h"
+#include "fakes/recording_alarm.h"
+#include "fakes/scripted_file_dialog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QTimerEvent>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace sorabune;
+using Failure = testing::ScriptedFileDialog::Failure;
+using Calls = std::vector<std::string>;
+
+// The window with its real widgets, a scripted clock, a recording alarm and a
+// scripted file dialog, driven as a user would.
+class Form1WiringTest : public QObject {
+    Q_OBJECT
+
+private:
+    testing::FakeClock clock{40000.3};
+    testing::RecordingAlarm alarm;
+    testing::ScriptedFileDialog dialog;
+    std::unique_ptr<Form1> form;
+
+    template <typename T>
+    T *control(const char *name) const
+    {
+        return form->findChild<T *>(QString::fromLatin1(name));
+    }
+    QLineEdit *Text1() const { return control<QLineEdit>("Text1"); }
+    QLineEdit *Text2() const { return control<QLineEdit>("Text2"); }
+    QLabel *Label4() const { return control<QLabel>("Label4"); }
+    QString display() const { return control<QLabel>("Label6")->text(); }
+    QTimer *Timer1() const { return control<QTimer>("Timer1"); }
+    bool chosen(const char *option) const { return control<QRadioButton>(option)->isChecked(); }
+
+    void click(const char *name)
+    {
+        QWidget *widget = control<QWidget>(name);
+        // A radio button takes clicks on its indicator and caption only.
+        const QPoint at = qobject_cast<QRadioButton *>(widget) ? QPoint(6, 6) : widget->rect().center();
+        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    }
+    // One tick of Timer1, `seconds` on the clock after the last; none while it is off.
+    void tick(double seconds = 1.0)
+    {
+        clock.advance(seconds);
+        if (!Timer1()->isActive())
+            return;
+        QTimerEvent event(Timer1()->timerId());
+        QApplication::sendEvent(Timer1(), &event);
+    }
+    void type(QLineEdit *box, const QString &keys)
+    {
+        box->setFocus();
+        box->end(false);
+        QTest::keyClicks(box, keys);
+    }
+    void erase(QLineEdit *box)
+    {
+        box->end(false);
+        for (int i = 0; i < 2; ++i)
+            QTest::keyClick(box, Qt::Key_Backspace);
+    }
+    void chooseMidi(const std::string &path)
+    {
+        dialog.answer(path);
+        click("Option3");
+    }
+    bool idle() const { return !Timer1()->isActive() && control<QPushButton>("Command1")->isEnabled(); }
+    bool running() const { return Timer1()->isActive() && !control<QPushButton>("Command1")->isEnabled(); }
+    bool ringing() const { return Timer1()->isActive() && control<QPushButton>("Command1")->isEnabled(); }
+
+private slots:
+    void initTestCase() { SetUpApplication(); }
+
+    void init()
+    {
+        alarm.calls.clear();
+        dialog = {};
+        clock.set(40000.3); // start second 40000
+        form = std::make_unique<Form1>(clock, alarm, dialog);
+        QVERIFY(form->Load(false));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    void cleanup() { form.reset(); }
+
+    void loadChoosesTheBeep()
+    {
+        QVERIFY(chosen("Option1"));
+        QVERIFY(!Label4()->isEnabled());
+        QVERIFY(alarm.calls.empty());
+        QVERIFY(idle());
+    }
+
+    void loadWithAnotherCopyUnloadsAtOnce()
+    {
+        alarm.calls.clear();
+        Form1 second(clock, alarm, dialog);
+        QVERIFY(!second.Load(true));
+        QVERIFY(!second.isVisible());
+        QVERIFY(second.findChild<QRadioButton *>(QStringLiteral("Option1"))->isChecked());
+        QVERIFY(!second.findChild<QLabel *>(QStringLiteral("Label4"))->isEnabled());
+        QCOMPARE(alarm.calls, Calls{"SilencePlayback"});
+    }
+
+    void typing_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("erased");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("5 minutes") << "Text2" << false << "5" << "05" << "00 : 05 : 00";
+        QTest::newRow("80 hours become 72") << "Text1" << true << "80" << "72" << "72 : 00 : 00";
+        QTest::newRow("60 minutes become 59") << "Text2" << true << "60" << "59" << "00 : 59 : 00";
+        QTest::newRow("a third digit is refused") << "Text1" << false << "12" << "01" << "01 : 00 : 00";
+        QTest::newRow("letters and signs are swallowed") << "Text2" << true << "a-1 " << "1" << "00 : 01 : 00";
+        QTest::newRow("an emptied box counts as 0") << "Text1" << true << "" << "" << "00 : 00 : 00";
+    }
+    void typing()
+    {
+        QFETCH(QString, box);
+        QFETCH(bool, erased);
+        QFETCH(QString, keys);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QLineEdit *edit = control<QLineEdit>(box.toLatin1().constData());
+        if (erased)
+            erase(edit);
+        type(edit, keys);
+        QCOMPARE(edit->text(), text);
+        QCOMPARE(display(), shown);
+    }
+
+    void startTickStop()
+    {
+        type(Text2(), "1");
+        click("Command1");
+        QVERIFY(running());
+        QCOMPARE(Timer1()->interval(), 1000);
+        QCOMPARE(alarm.calls, Calls{"SilencePlayback"});
+        QCOMPARE(display(), QStringLiteral("00 : 01 : 00")); // the start leaves it
+        tick();
+        QCOMPARE(display(), QStringLiteral("00 : 00 : 59"));
+        tick(7.2); // a late tick shows the true rest
+        QCOMPARE(display(), QStringLiteral("00 : 00 : 52"));
+        type(Text1(), "3"); // no key reaches a box while running
+        erase(Text2());
+        QCOMPARE(Text1()->text(), QStringLiteral("0"));
+        QCOMPARE(Text2()->text(), QStringLiteral("01"));
+        click("Command2");
+        QVERIFY(idle());
+        QCOMPARE(alarm.calls, (Calls{"SilencePlayback", "SilencePlayback"}));
+        QCOMPARE(Text2()->text(), QStringLiteral("0"));
+        QCOMPARE(display(), QStringLiteral("00 : 00 : 00"));
+    }
+
+    void expiry_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("ringsOn");
+
+        QTest::newRow("beep") << "Option1" << "BeepAlarm" << false;
+        QTest::newRow("power off") << "Option2" << "PowerOffAlarm" << false;
+        QTest::newRow("midi") << "Option3" << "PlayMidiAlarm:/music/alarm song.mid" << true;
+    }
+    void expiry()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, action);
+        QFETCH(bool, ringsOn);
+        dialog.answer("/music/alarm song.mid");
+        click(option.toLatin1().constData());
+        type(Text2(), "1");
+        click("Command1");
+        tick(58.9); // 59.2 s gone: rounds to 59
+        QCOMPARE(display(), QStringLiteral("00 : 00 : 01"));
+        tick(0.8); // 60 s: nothing remains
+        QCOMPARE(display(), QStringLiteral("00 : 00 : 00"));
+        QCOMPARE(Text1()->text(), QStringLiteral("0"));
+        QCOMPARE(Text2()->text(), QStringLiteral("0"));
+        QCOMPARE(alarm.calls, (Calls{"SilencePlayback", action.toStdString()}));
+        QCOMPARE(ringing(), ringsOn);
+        QCOMPARE(idle(), !ringsOn);
+        tick();
+        tick();
+        QCOMPARE(alarm.calls.size(), std::size_t{2}); // once per start
+    }
+
+    void zeroLengthFiresAtTheFirstTick()
+    {
+        click("Command1");
+        tick();
+        QCOMPARE(alarm.calls, (Calls{"SilencePlayback", "BeepAlarm"}));
+    }
+
+    void stopSilencesTheRinging()
+    {
+        chooseMidi("/music/a.mid");
+        click("Command1");
+        tick();
+        QVERIFY(ringing());
+        type(Text2(), "5"); // the boxes accept nothing while it rings
+        QCOMPARE(Text2()->text(), QStringLiteral("0"));
+        click("Command1"); // start again: silence first, then it plays again at once
+        tick();
+        click("Command2");
+        QVERIFY(idle());
+        QCOMPARE(alarm.calls, (Calls{"SilencePlayback", "PlayMidiAlarm:/music/a.mid", "SilencePlayback",
+                                     "PlayMidiAlarm:/music/a.mid", "SilencePlayback"}));
+    }
+
+    void optionClicks()
+    {
+        click("Option2");
+        QVERIFY(chosen("Option2") && !chosen("Option1"));
+        QVERIFY(!Label4()->isEnabled());
+        chooseMidi("/music/a.mid");
+        QCOMPARE(dialog.shown, 1);
+        QVERIFY(Label4()->isEnabled());
+        click("Option1");
+        QVERIFY(!Label4()->isEnabled());
+        QCOMPARE(Label4()->text(), QStringLiteral("/music/a.mid")); // the path stays
+        chooseMidi("/music/b.mid");
+        QCOMPARE(dialog.shown, 2);
+        QCOMPARE(Label4()->text(), QStringLiteral("/music/b.mid"));
+        QVERIFY(alarm.calls.empty());
+    }
+
+    void fileChoice_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<int>("announced");
+
+        const QString none = QStringLiteral("midi再生ファイル");
+        const QString path = QStringLiteral("/音楽/<a> & b.MID"); // markup shows as it is
+        QTest::newRow("a file") << path << int(Failure::None) << "Option3" << true << path << int(Qt::AlignRight) << 1;
+        QTest::newRow("nothing: back to the beep")
+            << "" << int(Failure::None) << "Option1" << false << none << int(Qt::AlignHCenter) << 0;
+        QTest::newRow("the placeholder: back to the beep")
+            << none << int(Failure::None) << "Option1" << false << none << int(Qt::AlignHCenter) << 0;
+        QTest::newRow("the dialog fails")
+            << path << int(Failure::InShowOpen) << "Option3" << true << none << int(Qt::AlignHCenter) << 0;
+        QTest::newRow("its answer can't be read")
+            << path << int(Failure::InFileName) << "Option3" << true << none << int(Qt::AlignHCenter) << 0;
+    }
+    void fileChoice()
+    {
+        QFETCH(QString, answer);
+        QFETCH(int, failure);
+        QFETCH(QString, option);
+        QFETCH(bool, enabled);
+        QFETCH(QString, caption);
+        QFETCH(int, alignment);
+        QFETCH(int, announced);
+        QSignalSpy chosenSpy(form.get(), &Form1::midiFileChosen);
+        dialog.answer(answer.toStdString());
+        dialog.fail(static_cast<Failure>(failure));
+        click("Option3");
+        QCOMPARE(dialog.shown, 1);
+        QVERIFY(chosen(option.toLatin1().constData()));
+        QCOMPARE(Label4()->isEnabled(), enabled);
+        QCOMPARE(Label4()->text(), caption);
+        QCOMPARE(int(Label4()->alignment() & Qt::AlignHorizontal_Mask), alignment);
+        QCOMPARE(chosenSpy.count(), announced);
+        QVERIFY(alarm.calls.empty());
+    }
+
+    void longPathShowsItsEndAndPlaysWhole()
+    {
+        const std::string path = "/home/user/Music/collections/classical/baroque/harpsichord/wake-up call.mid";
+        chooseMidi(path);
+        QVERIFY(Label4()->text().endsWith(QStringLiteral("wake-up call.mid")));
+        QVERIFY(Label4()->text() != QString::fromStdString(path));
+        QCOMPARE(Label4()->toolTip(), QString::fromStdString(path));
+        click("Command1");
+        tick();
+        QCOMPARE(alarm.calls.back(), "PlayMidiAlarm:" + path);
+    }
+
+    void pasteAndInputMethodObeyTheKeyRule()
+    {
+        QApplication::clipboard()->setText(QStringLiteral("45"));
+        Text1()->selectAll();
+        Text1()->paste();
+        QCOMPARE(Text1()->text(), QStringLiteral("45"));
+        QCOMPARE(display(), QStringLiteral("45 : 00 : 00"));
+        QApplication::clipboard()->setText(QStringLiteral("4x"));
+        Text2()->selectAll();
+        Text2()->paste();
+        QCOMPARE(Text2()->text(), QStringLiteral("0"));
+
+        QInputMethodEvent wide;
+        wide.setCommitString(QStringLiteral("\uff13")); // a double-byte 3
+        QApplication::sendEvent(Text2(), &wide);
+        QCOMPARE(Text2()->text(), QStringLiteral("0"));
+
+        click("Command1");
+        Text1()->selectAll();
+        QTest::keySequence(Text1(), QKeySequence::Paste);
+        QInputMethodEvent digit;
+        digit.setCommitString(QStringLiteral("3"));
+        QApplication::sendEvent(Text2(), &digit);
+        QCOMPARE(Text1()->text(), QStringLiteral("45"));
+        QCOMPARE(Text2()->text(), QStringLiteral("0"));
+    }
+
+    void closeButtonSilencesAndUnloads()
+    {
+        click("Command1");
+        alarm.calls.clear();
+        click("Command3");
+        QVERIFY(!form->isVisible());
+        QVERIFY(!Timer1()->isActive());
+        QCOMPARE(alarm.calls, (Calls{"SilencePlayback", "SilencePlayback"}));
+        tick();
+        QCOMPARE(alarm.calls.size(), std::size_t{2}); // no alarm after the window is gone
+    }
+
+    void closingTheWindowUnloads()
+    {
+        type(Text2(), "1");
+        click("Command1");
+        alarm.calls.clear();
+        QVERIFY(form->close());
+        QVERIFY(!Timer1()->isActive());
+        QCOMPARE(alarm.calls, Calls{"SilencePlayback"});
+    }
+};
+
+QTEST_MAIN(Form1WiringTest)
+#include "form1_wiring_test.moc"
