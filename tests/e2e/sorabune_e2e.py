@@ -280,6 +280,9 @@ class AlarmTest(Session):
                                           if w != window])
             self.assertTrue(dialogs, "no file dialog appeared")
             self.choose_file(song)
+            # The dialog's completer popup may linger a moment and eat the next click.
+            self.assertTrue(wait_until(
+                lambda: self.xdotool("search", "--onlyvisible", "--pid", str(process.pid)) == [window]))
             with pulse.recording() as recording:
                 self.click(window, "Command1")  # both boxes hold 0: the first tick expires
                 self.assertTrue(wait_until(lambda: loudness(recording, 0.5) > 1000), "no music")
