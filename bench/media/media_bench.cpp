@@ -54,12 +54,12 @@ class OnsetRecorder {
 public:
     OnsetRecorder()
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 1};
+        const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, rate, 1};
         const std::uint32_t fragment = rate / 500 * sizeof(std::int16_t);
         const pa_buffer_attr attributes{static_cast<std::uint32_t>(-1), 0, 0, 0, fragment};
         int error = 0;
         m_stream = pa_simple_new(nullptr, "sorabune-bench", PA_STREAM_RECORD, "sorabune_null.monitor", "onset",
-                                 &spec, nullptr, &attributes, &error);
+                                 &sampleFormat, nullptr, &attributes, &error);
         if (!m_stream) {
             std::fprintf(stderr, "cannot record: %d\n", error);
             std::exit(1);
