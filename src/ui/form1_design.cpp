@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRect>
@@ -78,13 +80,22 @@ void makeDisplayBox(QLabel &label)
     label.setAutoFillBackground(true);
 }
 
+// Read as XPM, named: left to guess, Qt would load every image format plugin
+// to ask each whether the file is theirs.
+QIcon windowIcon()
+{
+    QImageReader reader(QStringLiteral(":/sorabune.xpm"), "XPM");
+    reader.setAutoDetectImageFormat(false);
+    return QIcon(QPixmap::fromImage(reader.read()));
+}
+
 } // namespace
 
 Form1Design BuildForm1Design(QWidget &form)
 {
     form.setObjectName(QStringLiteral("Form1"));
     form.setWindowTitle(QStringLiteral("Sorabune"));
-    form.setWindowIcon(QIcon(QStringLiteral(":/sorabune.xpm")));
+    form.setWindowIcon(windowIcon());
     // A fixed single border: a title and a close box, no resizing.
     form.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     form.setFixedSize(twips(0, 0, 2310, 2475).size());

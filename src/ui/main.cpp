@@ -3,6 +3,7 @@
 #include "platform/desktop/logind_power_switch.h"
 #include "platform/desktop/system_beeper.h"
 #include "platform/media/media_command_interpreter.h"
+#include "platform/media/module_midi_device.h"
 #include "platform/widgets/widget_file_dialog.h"
 #include "ui/application_setup.h"
 #include "ui/display_check.h"
@@ -11,13 +12,16 @@
 #include "ui/termination_signals.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // Builds the real services and the window, then runs the event loop. Nothing
-// heavy happens here: the soundfont loads once a MIDI file is chosen, the audio
-// output opens at the first tune, the system bus is reached at power-off only.
+// heavy happens here: FluidSynth and the soundfont load once a MIDI file is
+// chosen, the audio output opens at the first tune, the system bus is reached
+// at power-off only.
 int main(int argc, char *argv[])
 {
     if (const std::string missing = sorabune::MissingDisplay(); !missing.empty()) {
@@ -29,7 +33,9 @@ int main(int argc, char *argv[])
     sorabune::TerminationSignals terminationSignals;
 
     sorabune::BootTimeClock clock;
-    sorabune::MediaCommandInterpreter media;
+    sorabune::MediaCommandInterpreter media(std::make_unique<sorabune::ModuleMidiDevice>(
+        QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/" SORABUNE_MIDI_MODULE))
+            .toStdString()));
     sorabune::SystemBeeper beeper;
     sorabune::LogindPowerSwitch powerSwitch;
     sorabune::Alarm alarm(media, beeper, powerSwitch);

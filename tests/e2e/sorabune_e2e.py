@@ -64,6 +64,12 @@ def loudness(recording, seconds):
     return max((abs(sample) for sample in samples), default=0)
 
 
+def maps(process):
+    """The files mapped into the process."""
+    with open("/proc/%d/maps" % process.pid, encoding="utf-8", errors="replace") as mapped:
+        return mapped.read()
+
+
 def wait_until(condition, timeout=TIMEOUT, interval=0.05):
     deadline = time.monotonic() + timeout
     while True:
@@ -253,6 +259,8 @@ class AlarmTest(Session):
         self.assertEqual(self.x.wait_for_bells(3, TIMEOUT), 3)
         self.x.pump(1.5)  # a tick later: the alarm fired once only
         self.assertEqual(self.x.bells, 3)
+        self.assertNotIn("fluidsynth", maps(process), "MIDI loaded without a MIDI file")
+        self.assertNotIn("libcanberra", maps(process), "the theme bell loaded where X rings the bell")
         self.click(window, "Command3")
         self.assertEqual(self.wait_for_exit(process), 0)
 
@@ -275,11 +283,14 @@ class AlarmTest(Session):
             song = write_song(os.path.join(self.folder.name, "alarm song.mid"))
             process = self.start()
             window = self.wait_for_window()
+            self.assertNotIn("fluidsynth", maps(process), "MIDI loaded at start-up")
             self.click(window, "Option3")
             dialogs = wait_until(lambda: [w for w in self.xdotool("search", "--onlyvisible", "--pid", str(process.pid))
                                           if w != window])
             self.assertTrue(dialogs, "no file dialog appeared")
             self.choose_file(song)
+            self.assertTrue(wait_until(lambda: "fluidsynth-midi.so" in maps(process)),
+                            "the MIDI module was not loaded once a file was chosen")
             # The dialog's completer popup may linger a moment and eat the next click.
             self.assertTrue(wait_until(
                 lambda: self.xdotool("search", "--onlyvisible", "--pid", str(process.pid)) == [window]))

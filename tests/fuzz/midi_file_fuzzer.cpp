@@ -3,9 +3,9 @@
 // offline. A file that passes must also be one FluidSynth's player reads
 // without an error (else it would play silence instead of the beeps), and the
 // samples must be numbers.
+#include "platform/media/fluidsynth/midi_synth.h"
 #include "platform/media/midi_file_format.h"
 #include "platform/media/midi_file_reader.h"
-#include "platform/media/midi_synth.h"
 
 #include <fluidsynth.h>
 

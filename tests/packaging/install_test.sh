@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary DESTDIR under PREFIX and checks what lands there:
 # exactly the expected files, all inside DESTDIR and PREFIX, and valid for the desktop's tools.
-# Usage: install_test.sh BUILD_DIR PREFIX APP_ID HAS_EXECUTABLE(0|1)
+# Usage: install_test.sh BUILD_DIR PREFIX APP_ID [MIDI_MODULE]
+# MIDI_MODULE, when the build has the executable, is the path by which it loads its MIDI
+# module, relative to its own folder.
 set -euo pipefail
-build=$1 prefix=$2 app_id=$3 has_executable=$4
+build=$1 prefix=$2 app_id=$3 midi_module=${4:-}
 here=$(dirname "$0")
 
 destdir=$(mktemp -d)
@@ -15,8 +17,8 @@ expected=(
     "$prefix/share/icons/hicolor/64x64/apps/$app_id.png"
     "$prefix/share/metainfo/$app_id.metainfo.xml"
 )
-if ((has_executable)); then
-    expected+=("$prefix/bin/Sorabune")
+if [[ -n $midi_module ]]; then
+    expected+=("$prefix/bin/Sorabune" "$(realpath -m "$prefix/bin/$midi_module")")
 fi
 installed=$(cd "$destdir" && find . -type f -printf '/%P\n' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)

@@ -1,5 +1,5 @@
 #include "alarm/alarm.h"
-#include "platform/media/fluid_midi_device.h"
+#include "platform/media/fluidsynth/fluid_midi_device.h"
 #include "platform/media/media_command_interpreter.h"
 #include "ui/application_setup.h"
 #include "ui/form1.h"

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <dlfcn.h>
 #include <mutex>
 #include <utility>
 
@@ -35,13 +36,60 @@ constexpr std::chrono::seconds kLongestBell{5};
 constexpr std::chrono::seconds kLongestClose{1};
 constexpr std::uint32_t kBellId = 1;
 
+// libcanberra, opened by the bell thread at the first bell: where the display
+// server rings its own bell it is never needed, and linked in it would load
+// six libraries at every start.
+struct Canberra {
+    decltype(&::ca_context_create) ca_context_create;
+    decltype(&::ca_context_destroy) ca_context_destroy;
+    decltype(&::ca_context_change_props) ca_context_change_props;
+    decltype(&::ca_context_play_full) ca_context_play_full;
+    decltype(&::ca_context_cancel) ca_context_cancel;
+    decltype(&::ca_proplist_create) ca_proplist_create;
+    decltype(&::ca_proplist_destroy) ca_proplist_destroy;
+    decltype(&::ca_proplist_sets) ca_proplist_sets;
+    decltype(&::ca_strerror) ca_strerror;
+};
+
+template<typename Function>
+bool resolve(void *library, const char *name, Function *&function)
+{
+    function = reinterpret_cast<Function *>(dlsym(library, name));
+    return function != nullptr;
+}
+
+Canberra loadCanberra()
+{
+    Canberra canberra{};
+    void *library = dlopen("libcanberra.so.0", RTLD_NOW | RTLD_LOCAL); // kept open for good
+#define SORABUNE_RESOLVE(name) resolve(library, #name, canberra.name)
+    const bool complete = library && SORABUNE_RESOLVE(ca_context_create) && SORABUNE_RESOLVE(ca_context_destroy)
+        && SORABUNE_RESOLVE(ca_context_change_props) && SORABUNE_RESOLVE(ca_context_play_full)
+        && SORABUNE_RESOLVE(ca_context_cancel) && SORABUNE_RESOLVE(ca_proplist_create)
+        && SORABUNE_RESOLVE(ca_proplist_destroy) && SORABUNE_RESOLVE(ca_proplist_sets)
+        && SORABUNE_RESOLVE(ca_strerror);
+#undef SORABUNE_RESOLVE
+    if (!complete) {
+        qWarning("Cannot play the theme bell: %s", dlerror());
+        return {};
+    }
+    return canberra;
+}
+
+// Null when libcanberra cannot be had; loaded once per process.
+const Canberra *canberra()
+{
+    static const Canberra loaded = loadCanberra();
+    return loaded.ca_strerror ? &loaded : nullptr;
+}
+
 struct ContextDeleter {
-    void operator()(ca_context *context) const { ca_context_destroy(context); }
+    void operator()(ca_context *context) const { canberra()->ca_context_destroy(context); }
 };
 using Context = std::unique_ptr<ca_context, ContextDeleter>;
 
 struct PropertiesDeleter {
-    void operator()(ca_proplist *properties) const { ca_proplist_destroy(properties); }
+    void operator()(ca_proplist *properties) const { canberra()->ca_proplist_destroy(properties); }
 };
 using Properties = std::unique_ptr<ca_proplist, PropertiesDeleter>;
 
@@ -53,15 +101,19 @@ void bellDone(ca_context *, std::uint32_t, int, void *userData)
     queue->changed.notify_all();
 }
 
+// Null when there is no libcanberra, or no context to be had from it.
 Context openContext(const BellQueue &queue)
 {
+    const Canberra *ca = canberra();
+    if (!ca)
+        return {};
     ca_context *raw = nullptr;
-    if (const int error = ca_context_create(&raw); error != CA_SUCCESS) {
-        qWarning("Cannot play the theme bell: %s", ca_strerror(error));
+    if (const int error = ca->ca_context_create(&raw); error != CA_SUCCESS) {
+        qWarning("Cannot play the theme bell: %s", ca->ca_strerror(error));
         return {};
     }
     Context context(raw);
-    ca_context_change_props(raw, CA_PROP_APPLICATION_NAME, queue.applicationName.c_str(),
+    ca->ca_context_change_props(raw, CA_PROP_APPLICATION_NAME, queue.applicationName.c_str(),
         CA_PROP_APPLICATION_ID, queue.applicationId.c_str(), nullptr);
     return context;
 }
@@ -71,18 +123,19 @@ Context openContext(const BellQueue &queue)
 // have come back).
 bool playToEnd(ca_context *context, BellQueue &queue)
 {
+    const Canberra &ca = *canberra(); // there is a context: it is loaded
     ca_proplist *raw = nullptr;
-    if (ca_proplist_create(&raw) != CA_SUCCESS)
+    if (ca.ca_proplist_create(&raw) != CA_SUCCESS)
         return false;
     const Properties properties(raw);
-    ca_proplist_sets(raw, CA_PROP_EVENT_ID, "bell");
-    ca_proplist_sets(raw, CA_PROP_EVENT_DESCRIPTION, "Alarm");
+    ca.ca_proplist_sets(raw, CA_PROP_EVENT_ID, "bell");
+    ca.ca_proplist_sets(raw, CA_PROP_EVENT_DESCRIPTION, "Alarm");
 
     std::unique_lock lock(queue.mutex);
     const std::uint64_t before = queue.bellsDone;
     lock.unlock();
-    if (const int error = ca_context_play_full(context, kBellId, raw, bellDone, &queue); error != CA_SUCCESS) {
-        qWarning("Cannot play the theme bell: %s", ca_strerror(error));
+    if (const int error = ca.ca_context_play_full(context, kBellId, raw, bellDone, &queue); error != CA_SUCCESS) {
+        qWarning("Cannot play the theme bell: %s", ca.ca_strerror(error));
         return false;
     }
     lock.lock();
@@ -90,7 +143,7 @@ bool playToEnd(ca_context *context, BellQueue &queue)
         [&] { return queue.bellsDone != before || queue.closing; });
     lock.unlock();
     if (!done)
-        ca_context_cancel(context, kBellId);
+        ca.ca_context_cancel(context, kBellId);
     return true;
 }
 

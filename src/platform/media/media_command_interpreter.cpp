@@ -1,15 +1,12 @@
 #include "platform/media/media_command_interpreter.h"
 
-#include "platform/media/fluid_midi_device.h"
 #include "platform/media/media_command.h"
+#include "platform/media/midi_device.h"
 #include "platform/media/midi_file_reader.h"
 
-namespace sorabune {
+#include <utility>
 
-MediaCommandInterpreter::MediaCommandInterpreter()
-    : MediaCommandInterpreter(std::make_unique<FluidMidiDevice>())
-{
-}
+namespace sorabune {
 
 MediaCommandInterpreter::MediaCommandInterpreter(std::unique_ptr<MidiDevice> device)
     : m_device(std::move(device))

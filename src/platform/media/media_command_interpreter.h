@@ -25,8 +25,6 @@ class MidiDevice;
 // background thread or is waited for within a bound. GUI thread only.
 class MediaCommandInterpreter final : public MediaCommands {
 public:
-    // FluidSynth with the system's soundfont. Costs nothing until used.
-    MediaCommandInterpreter();
     explicit MediaCommandInterpreter(std::unique_ptr<MidiDevice> device);
     ~MediaCommandInterpreter() override;
     MediaCommandInterpreter(const MediaCommandInterpreter &) = delete;

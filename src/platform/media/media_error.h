@@ -15,7 +15,7 @@ enum class MediaError : std::int32_t {
     NotMidiFile = 6,      // empty, larger than 16 MiB, or not a well-formed Standard MIDI File
     NoSoundfont = 7,      // no General MIDI soundfont could be loaded
     NoAudioOutput = 8,    // neither PulseAudio nor ALSA took the sound in time
-    DeviceError = 9,      // the synthesiser could not start the file (out of memory)
+    DeviceError = 9,      // no synthesiser to be had, or it could not start the file (out of memory)
 };
 
 } // namespace sorabune

@@ -1,21 +1,30 @@
-# The media library's sources, in one list for the g++ build and the clang fuzz build.
+# The media libraries' sources, in one place for the g++ build and the clang fuzz build.
+# The command interpreter and the file checks: nothing but the C++ library.
 set(SORABUNE_MEDIA_SOURCES
-    audio_output.h
-    fluid_audio_output.cpp
-    fluid_audio_output.h
-    fluid_handles.h
-    fluid_midi_device.cpp
-    fluid_midi_device.h
     media_command.cpp
     media_command.h
     media_command_interpreter.cpp
     media_command_interpreter.h
     media_error.h
     midi_device.h
+    midi_device_module.h
     midi_file_format.cpp
     midi_file_format.h
     midi_file_reader.cpp
     midi_file_reader.h
+    module_midi_device.cpp
+    module_midi_device.h
+)
+list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+
+# The MIDI device over FluidSynth, loaded as a module by the program.
+set(SORABUNE_FLUIDSYNTH_SOURCES
+    audio_output.h
+    fluid_audio_output.cpp
+    fluid_audio_output.h
+    fluid_handles.h
+    fluid_midi_device.cpp
+    fluid_midi_device.h
     midi_synth.cpp
     midi_synth.h
     peak_limiter.cpp
@@ -23,4 +32,4 @@ set(SORABUNE_MEDIA_SOURCES
     serial_worker.cpp
     serial_worker.h
 )
-list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+list(TRANSFORM SORABUNE_FLUIDSYNTH_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/fluidsynth/)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/media/audio_output.h"
+#include "platform/media/fluidsynth/audio_output.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "platform/media/fluid_midi_device.h"
+#include "platform/media/fluidsynth/fluid_midi_device.h"
+#include "platform/media/fluidsynth/peak_limiter.h"
 #include "platform/media/media_command_interpreter.h"
-#include "platform/media/peak_limiter.h"
 
 #include "manual_audio_output.h"
 #include "scratch_directory.h"
@@ -155,7 +155,7 @@ TEST_F(OfflinePlaybackTest, LoudestFileDoesNotClip)
 TEST_F(OfflinePlaybackTest, ConstructingStartsNothing)
 {
     {
-        const MediaCommandInterpreter interpreter; // the real one: soundfont, PulseAudio
+        const FluidMidiDevice device; // the real one: soundfont, PulseAudio
         EXPECT_EQ(testing::threadCount(), m_threadsBefore);
     }
     EXPECT_EQ(testing::threadCount(), m_threadsBefore);

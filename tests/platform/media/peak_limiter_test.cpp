@@ -1,4 +1,4 @@
-#include "platform/media/peak_limiter.h"
+#include "platform/media/fluidsynth/peak_limiter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "platform/media/media_command_interpreter.h"
+#include "platform/media/module_midi_device.h"
 
 #include "scratch_directory.h"
 #include "support/midi_file_builder.h"
@@ -8,10 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
-// The real program's interpreter (the standard soundfont, FluidSynth's
-// PulseAudio driver) playing into a private server's null sink.
+// The real program's interpreter and MIDI module (the standard soundfont,
+// FluidSynth's PulseAudio driver) playing into a private server's null sink.
 namespace sorabune {
 namespace {
 
@@ -29,7 +31,7 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
     testing::writeBytes(song, testing::sustainedNoteFile(30.0));
     const std::size_t threadsBefore = testing::threadCount();
     {
-        MediaCommandInterpreter interpreter;
+        MediaCommandInterpreter interpreter(std::make_unique<ModuleMidiDevice>(SORABUNE_MIDI_MODULE));
         ASSERT_TRUE(pulse.startRecording(directory / "playing.raw"));
         ASSERT_EQ(interpreter.send("open \"" + song.string() + "\" alias bgm"), 0);
         ASSERT_EQ(interpreter.send("play bgm"), 0);

@@ -1,6 +1,6 @@
-#include "platform/media/fluid_audio_output.h"
+#include "platform/media/fluidsynth/fluid_audio_output.h"
 
-#include "platform/media/fluid_handles.h"
+#include "platform/media/fluidsynth/fluid_handles.h"
 
 #include <array>
 #include <utility>

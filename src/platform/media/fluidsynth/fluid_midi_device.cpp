@@ -1,7 +1,7 @@
-#include "platform/media/fluid_midi_device.h"
+#include "platform/media/fluidsynth/fluid_midi_device.h"
 
-#include "platform/media/fluid_audio_output.h"
-#include "platform/media/midi_synth.h"
+#include "platform/media/fluidsynth/fluid_audio_output.h"
+#include "platform/media/fluidsynth/midi_synth.h"
 
 #include <algorithm>
 #include <future>

@@ -1,4 +1,4 @@
-#include "platform/media/serial_worker.h"
+#include "platform/media/fluidsynth/serial_worker.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "platform/media/midi_synth.h"
+#include "platform/media/fluidsynth/midi_synth.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/media/audio_output.h"
-#include "platform/media/fluid_handles.h"
+#include "platform/media/fluidsynth/audio_output.h"
+#include "platform/media/fluidsynth/fluid_handles.h"
+#include "platform/media/fluidsynth/peak_limiter.h"
 #include "platform/media/media_error.h"
-#include "platform/media/peak_limiter.h"
 
 #include <chrono>
 #include <condition_variable>
