@@ -50,6 +50,10 @@ SOUND_FIGURES = [
      "Sound: the private null sink's monitor recorded in 2 ms fragments; a sample's time is when the sink "
      "rendered it (when its fragment was read, less the samples after it; see the check below for when "
      "the sink plays it); audible = |sample| >= 0.001 (-60 dBFS, above FluidSynth's dither)", ("at most", 100)),
+    ("midi_first_ms_awake", "expiry to first audible sample, first MIDI alarm, sink awake", "ms", 1,
+     "as above, while a silent stream of 10 ms latency (pacat of zeros) plays into the sink, so that it "
+     "already runs at a low latency. Without one, the idle null sink runs at its 2 s latency, and the "
+     "alarm's first sound waits behind the silence that the sink had already rendered", ("at most", 100)),
     ("midi_again_ms", "expiry to first audible sample, next MIDI alarm", "ms", 1,
      "the same process, after stop: start pressed again", ("at most", 100)),
     ("midi_first_stream_ms", "of it: expiry to the alarm's stream connecting, first", "ms", 1,

@@ -65,7 +65,8 @@ raw=$work/raw.tsv
 micro_json=()
 failures=()
 # measure LABEL PROBE-ARGUMENTS...: one probe run, its "key value" lines kept under
-# LABEL. A failed run is reported and the others go on.
+# LABEL, each key followed by $key_suffix when that is set. A failed run is reported
+# and the others go on.
 measure() {
     local label=$1
     shift
@@ -75,7 +76,7 @@ measure() {
         echo "failed: ${failures[-1]}" >&2
     fi
     while read -r key value; do
-        [[ -n $key ]] && printf '%s\t%s\t%s\n' "$label" "$key" "$value" >>"$raw"
+        [[ -n $key ]] && printf '%s\t%s%s\t%s\n' "$label" "$key" "${key_suffix:-}" "$value" >>"$raw"
     done <<<"$output"
 }
 echo "Measuring on $DISPLAY; this takes about 10 minutes."
@@ -113,6 +114,14 @@ if wants midi; then
     for _ in $(seq 7); do
         measure Sorabune midi --file "$midi" --source "$source" -- "$sorabune"
     done
+    # Again with the sink already awake at a low latency: a silent stream plays into it.
+    pacat --playback --latency-msec=10 --raw --format=s16le --channels=2 --rate=44100 </dev/zero &
+    awake=$!
+    pids+=("$awake")
+    for _ in $(seq 7); do
+        key_suffix=_awake measure Sorabune midi --file "$midi" --source "$source" -- "$sorabune"
+    done
+    kill "$awake"
 fi
 
 if wants phase; then
