@@ -78,6 +78,22 @@ bool PrivatePulse::stopRecording()
     return command("stop-record") == "ok";
 }
 
+std::string PrivatePulse::sinkInputs() const
+{
+    std::string line = "env";
+    for (const auto &[name, value] : m_environment)
+        line += " '" + name + "=" + value + "'"; // folders of mkdtemp: no quote in them
+    line += " pactl list sink-inputs 2>&1";
+    std::string output;
+    if (std::FILE *pipe = ::popen(line.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            output.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return output;
+}
+
 std::string PrivatePulse::command(const std::string &line)
 {
     if (!running())

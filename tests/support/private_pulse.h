@@ -33,6 +33,9 @@ public:
     bool startRecording(const std::filesystem::path &file);
     bool stopRecording();
 
+    // What `pactl list sink-inputs` says about the server's playback streams.
+    std::string sinkInputs() const;
+
 private:
     std::string command(const std::string &line);
     std::string readLine();

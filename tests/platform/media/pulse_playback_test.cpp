@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 
 // The real program's interpreter and MIDI module (the standard soundfont,
@@ -37,6 +38,10 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
         ASSERT_EQ(interpreter.send("play bgm"), 0);
         std::this_thread::sleep_for(1500ms);
         ASSERT_TRUE(pulse.stopRecording());
+        // How sound settings and mixers show the stream.
+        const std::string streams = pulse.sinkInputs();
+        EXPECT_NE(streams.find("application.name = \"Sorabune\""), std::string::npos) << streams;
+        EXPECT_NE(streams.find("application.icon_name = \"org.sorabune.Sorabune\""), std::string::npos) << streams;
 
         ASSERT_EQ(interpreter.send("stop bgm"), 0);
         std::this_thread::sleep_for(500ms); // what the server still had buffered

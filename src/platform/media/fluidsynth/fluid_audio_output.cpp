@@ -3,6 +3,7 @@
 #include "platform/media/fluidsynth/fluid_handles.h"
 
 #include <array>
+#include <cstdlib>
 #include <utility>
 
 namespace sorabune {
@@ -33,6 +34,21 @@ int renderInto(void *data, int length, int, float *[], int outputCount, float *o
 }
 
 } // namespace
+
+FluidAudioOutputFactory::FluidAudioOutputFactory()
+{
+    // FluidSynth names its PulseAudio client "FluidSynth" and offers no setting
+    // for it; libpulse lets the environment override a client's properties when
+    // it connects, whichever server (PulseAudio or PipeWire) answers. Set once,
+    // here in the thread that loads the module, and never over the user's own.
+    static const bool named = [] {
+        ::setenv("PULSE_PROP_OVERRIDE_application.name", "Sorabune", 0);
+        ::setenv("PULSE_PROP_OVERRIDE_application.id", SORABUNE_APP_ID, 0);
+        ::setenv("PULSE_PROP_OVERRIDE_application.icon_name", SORABUNE_APP_ID, 0);
+        return true;
+    }();
+    (void)named;
+}
 
 std::unique_ptr<AudioOutput> FluidAudioOutputFactory::start(AudioSource &source)
 {
