@@ -4,6 +4,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/recording_alarm.h"
 #include "fakes/scripted_file_dialog.h"
+#include "support/form1_driver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,20 +22,17 @@
 using namespace sorabune;
 
 // The window as it opens, against the design's table (twips / 15).
-class Form1LayoutTest : public QObject {
+class Form1LayoutTest : public QObject, private testing::Form1Driver {
     Q_OBJECT
+
+public:
+    Form1LayoutTest() : Form1Driver(form, clock, dialog) {}
 
 private:
     testing::FakeClock clock;
     testing::RecordingAlarm alarm;
     testing::ScriptedFileDialog dialog;
     std::unique_ptr<Form1> form;
-
-    template <typename T = QWidget>
-    T *control(const char *name) const
-    {
-        return form->findChild<T *>(QString::fromLatin1(name));
-    }
 
     static QString caption(const QWidget *widget)
     {

@@ -4,6 +4,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/recording_alarm.h"
 #include "fakes/scripted_file_dialog.h"
+#include "support/form1_driver.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,63 +28,17 @@ using Calls = std::vector<std::string>;
 
 // The window with its real widgets, a scripted clock, a recording alarm and a
 // scripted file dialog, driven as a user would.
-class Form1WiringTest : public QObject {
+class Form1WiringTest : public QObject, private testing::Form1Driver {
     Q_OBJECT
+
+public:
+    Form1WiringTest() : Form1Driver(form, clock, dialog) {}
 
 private:
     testing::FakeClock clock{40000.3};
     testing::RecordingAlarm alarm;
     testing::ScriptedFileDialog dialog;
     std::unique_ptr<Form1> form;
-
-    template <typename T>
-    T *control(const char *name) const
-    {
-        return form->findChild<T *>(QString::fromLatin1(name));
-    }
-    QLineEdit *Text1() const { return control<QLineEdit>("Text1"); }
-    QLineEdit *Text2() const { return control<QLineEdit>("Text2"); }
-    QLabel *Label4() const { return control<QLabel>("Label4"); }
-    QString display() const { return control<QLabel>("Label6")->text(); }
-    QTimer *Timer1() const { return control<QTimer>("Timer1"); }
-    bool chosen(const char *option) const { return control<QRadioButton>(option)->isChecked(); }
-
-    void click(const char *name)
-    {
-        QWidget *widget = control<QWidget>(name);
-        // A radio button takes clicks on its indicator and caption only.
-        const QPoint at = qobject_cast<QRadioButton *>(widget) ? QPoint(6, 6) : widget->rect().center();
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    }
-    // One tick of Timer1, `seconds` on the clock after the last; none while it is off.
-    void tick(double seconds = 1.0)
-    {
-        clock.advance(seconds);
-        if (!Timer1()->isActive())
-            return;
-        QTimerEvent event(Timer1()->timerId());
-        QApplication::sendEvent(Timer1(), &event);
-    }
-    void type(QLineEdit *box, const QString &keys)
-    {
-        box->setFocus();
-        box->end(false);
-        QTest::keyClicks(box, keys);
-    }
-    void erase(QLineEdit *box)
-    {
-        box->end(false);
-        for (int i = 0; i < 2; ++i)
-            QTest::keyClick(box, Qt::Key_Backspace);
-    }
-    void chooseMidi(const std::string &path)
-    {
-        dialog.answer(path);
-        click("Option3");
-    }
-    bool idle() const { return !Timer1()->isActive() && control<QPushButton>("Command1")->isEnabled(); }
-    bool running() const { return Timer1()->isActive() && !control<QPushButton>("Command1")->isEnabled(); }
-    bool ringing() const { return Timer1()->isActive() && control<QPushButton>("Command1")->isEnabled(); }
 
 private slots:
     void initTestCase() { SetUpApplication(); }
