@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev libfluidsynth-dev libcanberra-dev
     # run: the xcb and offscreen platforms, the soundfont, a Japanese font, the bell sound
     qt6-qpa-plugins timgm6mb-soundfont fonts-ipafont-gothic sound-theme-freedesktop
+    # Qt's own texts (the file dialog, the boxes' menu) in the user's language
+    qt6-translations-l10n
     # the theme bell through the sound server (libcanberra0 alone only talks to ALSA)
     libcanberra-pulse
     # test and benchmark

@@ -4,6 +4,7 @@
 #include "platform/desktop/system_beeper.h"
 #include "platform/media/media_command_interpreter.h"
 #include "platform/media/module_midi_device.h"
+#include "platform/widgets/qt_translations.h"
 #include "platform/widgets/widget_file_dialog.h"
 #include "ui/application_setup.h"
 #include "ui/display_check.h"
@@ -30,6 +31,7 @@ int main(int argc, char *argv[])
     }
     sorabune::SetUpApplication();
     QApplication app(argc, argv);
+    const sorabune::QtTranslations qtTranslations;
     sorabune::TerminationSignals terminationSignals;
 
     sorabune::BootTimeClock clock;

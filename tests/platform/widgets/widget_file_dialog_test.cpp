@@ -1,12 +1,16 @@
+#include "platform/widgets/qt_translations.h"
 #include "platform/widgets/widget_file_dialog.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -108,7 +112,63 @@ private slots:
         dialog.showOpen();
         QVERIFY(dialog.fileName().empty());
     }
+
+    // main() runs the test under LANG=ja_JP.UTF-8.
+    void buttonsReadInTheUsersLanguage()
+    {
+        QCOMPARE(QLocale::system().language(), QLocale::Japanese);
+        const sorabune::QtTranslations translations;
+        QVERIFY(translations.loaded());
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("a.mid")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QStringList texts;
+        whileOpen(QDir(folder.path()).absolutePath(), [&](QFileDialog &open) {
+            auto *buttons = open.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+            texts << buttons->button(QDialogButtonBox::Open)->text() << buttons->button(QDialogButtonBox::Cancel)->text()
+                  << open.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text();
+        }, false);
+        sorabune::WidgetFileDialog().showOpen();
+        QCOMPARE(texts, (QStringList{"開く(&O)", "キャンセル", "ファイル名(&N):"}));
+    }
+
+    void qtTextsFollowTheLanguage_data()
+    {
+        QTest::addColumn<QString>("locale"); // empty: the system's
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<QString>("paste"); // from the boxes' context menu
+
+        QTest::newRow("system (LANG=ja_JP.UTF-8)") << QString() << true << "貼り付け(&P)";
+        QTest::newRow("German") << "de_DE" << true << "Einf&ügen";
+        QTest::newRow("English: nothing loaded") << "en_US" << false << "&Paste";
+        QTest::newRow("British English: nothing loaded") << "en_GB" << false << "&Paste";
+        QTest::newRow("C: nothing loaded") << "C" << false << "&Paste";
+        QTest::newRow("no texts for the language") << "yo_NG" << false << "&Paste";
+    }
+    void qtTextsFollowTheLanguage()
+    {
+        QFETCH(QString, locale);
+        QFETCH(bool, loaded);
+        QFETCH(QString, paste);
+        {
+            const sorabune::QtTranslations translations(locale.isEmpty() ? QLocale::system() : QLocale(locale));
+            QCOMPARE(translations.loaded(), loaded);
+            QCOMPARE(QCoreApplication::translate("QLineEdit", "&Paste"), paste);
+        }
+        // Gone with the object.
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "&Paste"), QStringLiteral("&Paste"));
+    }
 };
 
-QTEST_MAIN(WidgetFileDialogTest)
+int main(int argc, char *argv[])
+{
+    // As on a Japanese desktop; Qt reads the system locale from these at start.
+    qputenv("LANG", "ja_JP.UTF-8");
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+        qunsetenv(name);
+    QApplication app(argc, argv);
+    WidgetFileDialogTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "widget_file_dialog_test.moc"
