@@ -1,16 +1,31 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test twice: in a normal
-# build, and under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds and runs the tests.
+#
+#   scripts/test.sh         the per-push run (CI): one AddressSanitizer and UndefinedBehaviorSanitizer
+#                           build that runs every test, with the fuzzers for 20 s each
+#   scripts/test.sh --long  the long run: a normal build that adds the Valgrind cycles, the 50-trial
+#                           race, less compressed time, and an hour of each fuzzer
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-for variant in normal sanitize; do
-    sanitize=OFF
-    [[ $variant == sanitize ]] && sanitize=ON
-    echo "== $variant build =="
-    cmake -S . -B "build/$variant" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DSORABUNE_WARNINGS_AS_ERRORS=ON -DSORABUNE_SANITIZE=$sanitize
-    cmake --build "build/$variant"
-    ctest --test-dir "build/$variant" --output-on-failure --timeout 600 -j2
-done
+case "${1:-}" in
+    "")
+        build=build/ci
+        options=(-DCMAKE_BUILD_TYPE=Debug -DSORABUNE_SANITIZE=ON)
+        ;;
+    --long)
+        build=build/long
+        options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORABUNE_LONG_TESTS=ON -DSORABUNE_FUZZ_SECONDS=3600)
+        ;;
+    *)
+        echo "usage: scripts/test.sh [--long]" >&2
+        exit 2
+        ;;
+esac
+
+cmake -S . -B "$build" -G Ninja -DSORABUNE_WARNINGS_AS_ERRORS=ON "${options[@]}"
+cmake --build "$build"
+# Most long cases wait on clocks and child processes rather than the processors, so
+# more of them run at once than there are cores; COST starts the longest first.
+ctest --test-dir "$build" --output-on-failure --timeout 600 -j "$(($(nproc) * 2))"

@@ -8,9 +8,9 @@
 #include "fakes/recording_beeper.h"
 #include "fakes/recording_power_switch.h"
 #include "fakes/scripted_file_dialog.h"
-#include "platform/media/manual_audio_output.h"
-#include "platform/media/scratch_directory.h"
-#include "platform/media/thread_count.h"
+#include "support/manual_audio_output.h"
+#include "support/scratch_directory.h"
+#include "support/thread_count.h"
 #include "support/form1_driver.h"
 #include "support/midi_file_builder.h"
 

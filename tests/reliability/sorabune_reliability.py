@@ -29,7 +29,11 @@ FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 # Text boxes and the display, in client pixels (the design's twips / 15); the window sits at 0,0.
 BOXES = {"Text1": (20, 41), "Text2": (84, 41)}
 DISPLAY_RECT = (72, 8, 73, 17)
-TICK_LIMIT = 1.5  # a running countdown must show a new second within this
+# A running countdown must show a new second within this: far above a tick on a loaded
+# machine under the sanitizers, far below the 9-10 s freezes of a hung sound server or bus.
+TICK_LIMIT = 4.0
+# The long run (scripts/test.sh --long) races more often and compresses time less.
+LONG_RUN = os.environ.get("SORABUNE_LONG_RUN") == "1"
 
 
 def write_bytes(path, data):
@@ -241,7 +245,7 @@ class PlatformTest(Window):
 
 
 class LoadTest(Window):
-    TRIALS = int(os.environ.get("SORABUNE_TRIALS", "50"))
+    TRIALS = 50 if LONG_RUN else 5
 
     def test_twenty_copies_leave_one_window_every_time(self):
         for trial in range(self.TRIALS):
@@ -295,13 +299,14 @@ class TimeTest(Window):
 
     def test_across_daylight_saving(self):
         # 01:30 CET plus two hours is 04:30 CEST: a count by the local time would end an hour early.
-        berlin = self.faked(FAKETIME="@2026-03-29 01:30:00 x120", TZ="Europe/Berlin")
-        elapsed = self.countdown_ends_after(berlin, 2, 0, 120)
+        speed = 120 if LONG_RUN else 600
+        berlin = self.faked(FAKETIME="@2026-03-29 01:30:00 x%d" % speed, TZ="Europe/Berlin")
+        elapsed = self.countdown_ends_after(berlin, 2, 0, speed)
         self.assertGreater(elapsed, 7200 - 600)
         self.assertLess(elapsed, 7200 + 1800)
 
     def test_longest_countdown_fires_once(self):
-        speed = 2000
+        speed = 2000 if LONG_RUN else 20000
         elapsed = self.countdown_ends_after(self.faked(FAKETIME="@2026-03-27 12:00:00 x%d" % speed), 72, 59, speed)
         self.assertGreater(elapsed, (72 * 60 + 59) * 60 * 0.9)
 
