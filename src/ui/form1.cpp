@@ -63,22 +63,6 @@ void Form1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-bool Form1::focusNextPrevChild(bool next)
-{
-    QWidget *const from = focusWidget();
-    if (from == nullptr)
-        return QWidget::focusNextPrevChild(next);
-    for (QWidget *to = from;;) {
-        to = next ? to->nextInFocusChain() : to->previousInFocusChain();
-        if (to == from)
-            return false;
-        if (isAncestorOf(to) && to->focusPolicy() != Qt::NoFocus && to->isVisibleTo(this) && to->isEnabled()) {
-            to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return true;
-        }
-    }
-}
-
 void Form1::Unload()
 {
     // The timer first, so that no tick runs against a window going away.

@@ -35,10 +35,6 @@ protected:
     // Whatever closes the window (the close button, the window manager, a
     // termination signal) unloads it; the unload is never cancelled.
     void closeEvent(QCloseEvent *event) override;
-    // Tab visits every control that takes the focus, each option button too, in
-    // the design's order. Qt alone makes a group of auto-exclusive buttons one
-    // stop (it takes the tab focus from all but the focused one).
-    bool focusNextPrevChild(bool next) override;
 
 private:
     void Unload();

@@ -125,6 +125,9 @@ Form1Design BuildForm1Design(QWidget &form)
     d.Label3 = placeLabel(form, "Label3", "経過時間\u3000:", twips(120, 150, 975, 255));
     d.Label2 = placeLabel(form, "Label2", "分後に", twips(1560, 600, 615, 255));
     d.Label1 = placeLabel(form, "Label1", "時間", twips(600, 600, 375, 255));
+    // The boxes take their accessible names from the captions beside them.
+    d.Label1->setBuddy(d.Text1);
+    d.Label2->setBuddy(d.Text2);
 
     // Labels take no focus; the option group comes last, by tab index.
     QWidget *const order[] = {d.Text1, d.Text2, d.Command1, d.Command2, d.Command3, d.Option2, d.Option1, d.Option3};

@@ -6,6 +6,7 @@
 #include "fakes/scripted_file_dialog.h"
 #include "support/form1_driver.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -125,6 +126,43 @@ private slots:
         QCOMPARE(alarm.calls, (Calls{"SilencePlayback", "SilencePlayback"}));
         QCOMPARE(Text2()->text(), QStringLiteral("0"));
         QCOMPARE(display(), QStringLiteral("00 : 00 : 00"));
+    }
+
+    // Keys on the focused control with one minute in the boxes: Space and Enter
+    // press a button; Enter in a box presses none (the window has no default).
+    void keyboard_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("then");
+        QTest::newRow("Space on Command1") << "Command1" << int(Qt::Key_Space) << int(Qt::NoModifier) << "running";
+        QTest::newRow("Return on Command1") << "Command1" << int(Qt::Key_Return) << int(Qt::NoModifier) << "running";
+        QTest::newRow("keypad Enter on Command1") << "Command1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
+                                                  << "running";
+        QTest::newRow("Return on Command3") << "Command3" << int(Qt::Key_Return) << int(Qt::NoModifier) << "closed";
+        QTest::newRow("Return in Text2") << "Text2" << int(Qt::Key_Return) << int(Qt::NoModifier) << "idle";
+        QTest::newRow("keypad Enter in Text1") << "Text1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "idle";
+        QTest::newRow("Return on Option1") << "Option1" << int(Qt::Key_Return) << int(Qt::NoModifier) << "idle";
+    }
+    void keyboard()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, then);
+        type(Text2(), "1");
+        QWidget *focused = this->control(control.toLatin1().constData());
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(!form->isVisible(), then == "closed");
+        if (then != "closed")
+            QCOMPARE(then == "running" ? running() : idle(), true);
+        const Calls silenced = then == "running" ? Calls{"SilencePlayback"}       // the start
+                               : then == "closed" ? Calls{"SilencePlayback", "SilencePlayback"} // close, unload
+                                                  : Calls{};
+        QCOMPARE(alarm.calls, silenced);
+        QCOMPARE(Text2()->text(), QStringLiteral("01"));
     }
 
     void expiry_data()
@@ -251,6 +289,8 @@ private slots:
         QVERIFY(Label4()->text().endsWith(QStringLiteral("wake-up call.mid")));
         QVERIFY(Label4()->text() != QString::fromStdString(path));
         QCOMPARE(Label4()->toolTip(), QString::fromStdString(path));
+        // A screen reader reads the whole path, not what fits.
+        QCOMPARE(QAccessible::queryAccessibleInterface(Label4())->text(QAccessible::Name), QString::fromStdString(path));
         click("Command1");
         tick();
         QCOMPARE(alarm.calls.back(), "PlayMidiAlarm:" + path);

@@ -9,7 +9,7 @@ class QAbstractButton;
 namespace sorabune {
 
 // A command button over a QPushButton (or any button): a press by mouse or
-// keyboard runs the click handler.
+// keyboard (Space, Return or Enter while it has the focus) runs the click handler.
 class WidgetCommandButton final : public CommandButton {
 public:
     explicit WidgetCommandButton(QAbstractButton &button);

@@ -26,6 +26,12 @@ void WidgetLabel::setCaption(std::string_view caption)
     const QString shown = m_label.fontMetrics().elidedText(full, Qt::ElideLeft, m_label.contentsRect().width());
     m_label.setText(shown);
     m_label.setToolTip(shown == full ? QString() : full);
+    // Assistive technology reads the whole caption as the name, not what fits;
+    // an unshortened one it takes from the text. Set only on a change: the
+    // countdown's display goes through here every second.
+    const QString name = shown == full ? QString() : full;
+    if (m_label.accessibleName() != name)
+        m_label.setAccessibleName(name);
 }
 
 bool WidgetLabel::isEnabled() const

@@ -10,8 +10,8 @@ namespace sorabune {
 
 // A label over a QLabel. Captions show as plain text, so a path with '<' or '&'
 // shows as it is. A caption too wide for the box keeps its end in view (for a
-// path, the file name) and shows in full as the tooltip; caption() always gives
-// the whole text.
+// path, the file name) and shows in full as the tooltip and as the accessible
+// name; caption() always gives the whole text.
 class WidgetLabel final : public Label {
 public:
     explicit WidgetLabel(QLabel &label);

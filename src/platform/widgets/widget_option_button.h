@@ -9,7 +9,8 @@ class QRadioButton;
 namespace sorabune {
 
 // An option button over an auto-exclusive QRadioButton: the radio buttons of one
-// parent form the group. A click by the user runs the click handler once; so does
+// parent form the group, one Tab stop at the chosen button, the arrow keys moving
+// within it. A click by the user runs the click handler once; so does
 // setValue(true) from code, which Qt's setChecked alone would not.
 class WidgetOptionButton final : public OptionButton {
 public:

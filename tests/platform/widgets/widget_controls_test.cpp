@@ -3,6 +3,7 @@
 #include "platform/widgets/widget_option_button.h"
 #include "platform/widgets/widget_timer.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -43,6 +44,14 @@ private:
         int clicks[3] = {0, 0, 0};
         bool ready = false;
         std::vector<bool> values() const { return {options[0].value(), options[1].value(), options[2].value()}; }
+        // Which buttons Tab stops at.
+        std::vector<bool> tabStops() const
+        {
+            std::vector<bool> stops;
+            for (const QRadioButton *button : {&one, &two, &three})
+                stops.push_back((button->focusPolicy() & Qt::TabFocus) != 0);
+            return stops;
+        }
     };
 
 private slots:
@@ -53,6 +62,7 @@ private slots:
         QCOMPARE(o.values(), (std::vector<bool>{false, true, false}));
         o.options[2].setValue(true);
         QCOMPARE(o.values(), (std::vector<bool>{false, false, true}));
+        QCOMPARE(o.tabStops(), (std::vector<bool>{false, false, true})); // the group is one stop
         QCOMPARE(o.clicks[1], 1);
         QCOMPARE(o.clicks[2], 1);
     }
@@ -63,6 +73,7 @@ private slots:
         o.options[2].setValue(true);
         o.options[2].setValue(false);
         QCOMPARE(o.values(), (std::vector<bool>{false, false, false}));
+        QCOMPARE(o.tabStops(), (std::vector<bool>{true, true, true})); // none chosen: still reachable
         QCOMPARE(o.clicks[2], 1);
         // The group still works afterwards.
         o.options[0].setValue(true);
@@ -104,6 +115,43 @@ private slots:
         QCOMPARE(clicks, 1);
     }
 
+    // A focused button is pressed by Space, Return and Enter; no other key.
+    void commandButtonKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("autoRepeat");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << false << 1;
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << false << 1;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << false << 1;
+        QTest::newRow("Return held down") << int(Qt::Key_Return) << int(Qt::NoModifier) << true << 0;
+        QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << false << 0;
+        QTest::newRow("a letter") << int(Qt::Key_A) << int(Qt::NoModifier) << false << 0;
+    }
+    void commandButtonKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, autoRepeat);
+        QFETCH(int, clicks);
+        QPushButton push(QStringLiteral("go"));
+        QVERIFY(!push.autoDefault()); // Enter is ours to give, not a default button's
+        sorabune::WidgetCommandButton button(push);
+        int clicked = 0;
+        button.setClickHandler([&] { ++clicked; });
+        push.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&push));
+        push.setFocus();
+        if (autoRepeat) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), QString(), true);
+            QApplication::sendEvent(&push, &press);
+        } else {
+            QTest::keyClick(&push, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        }
+        QCOMPARE(clicked, clicks);
+    }
+
     void labelShowsPlainText()
     {
         QLabel widget;
@@ -130,8 +178,13 @@ private slots:
         QVERIFY(widget.text().startsWith(QChar(0x2026)));
         QVERIFY(widget.fontMetrics().horizontalAdvance(widget.text()) <= widget.contentsRect().width());
         QCOMPARE(widget.toolTip(), QString::fromStdString(path));
+        // Assistive technology gets the whole path, not what fits.
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&widget);
+        QVERIFY(accessible != nullptr);
+        QCOMPARE(accessible->text(QAccessible::Name), QString::fromStdString(path));
         label.setCaption("short");
         QVERIFY(widget.toolTip().isEmpty());
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("short"));
     }
 
     void labelAlignmentAndEnabled_data()
