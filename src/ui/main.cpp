@@ -17,7 +17,9 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 // Builds the real services and the window, then runs the event loop. Nothing
 // heavy happens here: FluidSynth and the soundfont load once a MIDI file is
@@ -25,12 +27,17 @@
 // at power-off only.
 int main(int argc, char *argv[])
 {
-    if (const std::string missing = sorabune::MissingDisplay(); !missing.empty()) {
-        std::fprintf(stderr, "%s\n", missing.c_str());
+    const sorabune::DisplayChoice display = sorabune::ChooseDisplay();
+    if (!display.problem.empty()) {
+        std::fprintf(stderr, "%s\n", display.problem.c_str());
         return 1;
     }
+    if (!display.platform.empty())
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(display.platform));
     sorabune::SetUpApplication();
+    std::optional<sorabune::PlatformStartGuard> platformStart(std::in_place);
     QApplication app(argc, argv);
+    platformStart.reset();
     const sorabune::QtTranslations qtTranslations;
     sorabune::TerminationSignals terminationSignals;
 

@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace sorabune;
@@ -23,36 +27,73 @@ private:
             qputenv(name, value);
     }
 
+    // A socket in `folder` that answers (a compositor) or one left behind by a compositor gone.
+    static void makeSocket(const QString &folder, const char *name, bool answering)
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + QLatin1String(name));
+        std::memcpy(address.sun_path, path.constData(), path.size() + 1);
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(fd >= 0);
+        QCOMPARE(bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+        if (answering)
+            QCOMPARE(listen(fd, 4), 0); // left open until the test process ends
+        else
+            close(fd);
+    }
+
 private slots:
-    void missingDisplay_data()
+    void chooseDisplay_data()
     {
         QTest::addColumn<QByteArray>("platform");
         QTest::addColumn<QByteArray>("display");
-        QTest::addColumn<QByteArray>("wayland");
+        QTest::addColumn<QByteArray>("wayland"); // $RUNTIME stands for the runtime folder
+        QTest::addColumn<QByteArray>("chosen");
         QTest::addColumn<QString>("complaint"); // empty: a display is there
 
         const QByteArray unset;
-        QTest::newRow("no DISPLAY") << unset << unset << unset << "DISPLAY is not set";
-        QTest::newRow("empty DISPLAY") << unset << QByteArray("") << unset << "DISPLAY is not set";
-        QTest::newRow("a display nobody serves") << unset << QByteArray(":4999") << unset << "cannot open the display :4999";
-        QTest::newRow("a Wayland session") << unset << unset << QByteArray("wayland-0") << "";
-        QTest::newRow("wayland asked, none there") << QByteArray("wayland") << unset << unset << "QT_QPA_PLATFORM=wayland";
-        QTest::newRow("a list, none there") << QByteArray("wayland;xcb") << unset << unset << "QT_QPA_PLATFORM=wayland;xcb";
-        QTest::newRow("a list with one there") << QByteArray("xcb;wayland") << unset << QByteArray("wayland-1") << "";
-        QTest::newRow("offscreen needs none") << QByteArray("offscreen") << unset << unset << "";
+        QTest::newRow("no DISPLAY") << unset << unset << unset << unset << "DISPLAY is not set";
+        QTest::newRow("empty DISPLAY") << unset << QByteArray("") << unset << unset << "DISPLAY is not set";
+        QTest::newRow("a display nobody serves") << unset << QByteArray(":4999") << unset << unset
+                                                 << "cannot open the display :4999";
+        QTest::newRow("a Wayland session") << unset << unset << QByteArray("wayland-on") << QByteArray("wayland") << "";
+        QTest::newRow("a Wayland socket by its path") << unset << unset << QByteArray("$RUNTIME/wayland-on")
+                                                      << QByteArray("wayland") << "";
+        QTest::newRow("Wayland, and an X display gone") << unset << QByteArray(":4999") << QByteArray("wayland-on")
+                                                        << QByteArray("wayland") << "";
+        QTest::newRow("a compositor gone, its socket left") << unset << unset << QByteArray("wayland-left") << unset
+                                                            << "the Wayland display wayland-left does not answer";
+        QTest::newRow("a compositor gone with its socket") << unset << unset << QByteArray("wayland-9") << unset
+                                                           << "the Wayland display wayland-9 does not answer";
+        QTest::newRow("wayland asked, none there") << QByteArray("wayland") << unset << QByteArray("wayland-left")
+                                                   << unset << "QT_QPA_PLATFORM=wayland";
+        QTest::newRow("a list, none there") << QByteArray("wayland;xcb") << unset << unset << unset
+                                            << "QT_QPA_PLATFORM=wayland;xcb";
+        // What the user asked for stays as it is.
+        QTest::newRow("a list with one there") << QByteArray("xcb;wayland") << unset << QByteArray("wayland-on")
+                                               << unset << "";
+        QTest::newRow("offscreen needs none") << QByteArray("offscreen") << unset << unset << unset << "";
     }
-    void missingDisplay()
+    void chooseDisplay()
     {
         QFETCH(QByteArray, platform);
         QFETCH(QByteArray, display);
         QFETCH(QByteArray, wayland);
+        QFETCH(QByteArray, chosen);
         QFETCH(QString, complaint);
+        QTemporaryDir runtime;
+        makeSocket(runtime.path(), "wayland-on", true);
+        makeSocket(runtime.path(), "wayland-left", false);
         const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
         setOrUnset("QT_QPA_PLATFORM", platform);
         setOrUnset("DISPLAY", display);
-        setOrUnset("WAYLAND_DISPLAY", wayland);
-        const QString said = QString::fromStdString(MissingDisplay());
+        setOrUnset("WAYLAND_DISPLAY", wayland.replace("$RUNTIME", QFile::encodeName(runtime.path())));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const DisplayChoice choice = ChooseDisplay();
         qputenv("QT_QPA_PLATFORM", saved);
+        QCOMPARE(QByteArray::fromStdString(choice.platform), chosen);
+        const QString said = QString::fromStdString(choice.problem);
         if (complaint.isEmpty()) {
             QVERIFY2(said.isEmpty(), qPrintable(said));
         } else {

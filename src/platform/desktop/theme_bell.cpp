@@ -24,6 +24,7 @@ struct BellQueue {
     bool closing = false;
     bool ended = false;
     std::uint64_t bellsDone = 0; // counted by libcanberra's finish callback
+    bool failureSaid = false; // by the bell thread, which alone touches it
 };
 
 namespace {
@@ -101,15 +102,23 @@ void bellDone(ca_context *, std::uint32_t, int, void *userData)
     queue->changed.notify_all();
 }
 
+// Said once until a bell plays again: the three bells of an alarm that cannot
+// sound are one fault to the user, not three.
+void reportFailure(BellQueue &queue, const char *why)
+{
+    if (!std::exchange(queue.failureSaid, true))
+        qWarning("Cannot play the theme bell, the beep is silent: %s", why);
+}
+
 // Null when there is no libcanberra, or no context to be had from it.
-Context openContext(const BellQueue &queue)
+Context openContext(BellQueue &queue)
 {
     const Canberra *ca = canberra();
     if (!ca)
         return {};
     ca_context *raw = nullptr;
     if (const int error = ca->ca_context_create(&raw); error != CA_SUCCESS) {
-        qWarning("Cannot play the theme bell: %s", ca->ca_strerror(error));
+        reportFailure(queue, ca->ca_strerror(error));
         return {};
     }
     Context context(raw);
@@ -135,9 +144,10 @@ bool playToEnd(ca_context *context, BellQueue &queue)
     const std::uint64_t before = queue.bellsDone;
     lock.unlock();
     if (const int error = ca.ca_context_play_full(context, kBellId, raw, bellDone, &queue); error != CA_SUCCESS) {
-        qWarning("Cannot play the theme bell: %s", ca.ca_strerror(error));
+        reportFailure(queue, ca.ca_strerror(error));
         return false;
     }
+    queue.failureSaid = false;
     lock.lock();
     const bool done = queue.changed.wait_for(lock, kLongestBell,
         [&] { return queue.bellsDone != before || queue.closing; });
