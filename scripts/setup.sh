@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev libfluidsynth-dev libcanberra-dev
     # run: the xcb and offscreen platforms, the soundfont, a Japanese font, the bell sound
     qt6-qpa-plugins timgm6mb-soundfont fonts-ipafont-gothic sound-theme-freedesktop
+    # the Wayland platform, where a Wayland session offers no X
+    qt6-wayland
     # Qt's own texts (the file dialog, the boxes' menu) in the user's language
     qt6-translations-l10n
     # the theme bell through the sound server (libcanberra0 alone only talks to ALSA)
@@ -17,6 +19,9 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils dbus dbus-daemon python3-dbusmock
     libfaketime sox valgrind
+    # the Wayland sessions of the end-to-end tests: a headless compositor with and without X,
+    # and assistive technology's view of the window, which drives it where there is no seat
+    weston xwayland at-spi2-core python3-pyatspi
     # the X bell listener of the beep's test
     libx11-dev
     # benchmark probe: X events, synthetic input and recording from a null sink

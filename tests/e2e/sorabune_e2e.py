@@ -9,7 +9,10 @@ reach the machine's system bus, session bus or sound server.
 
 import array
 import os
+import re
+import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -19,7 +22,9 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 
 from private_logind import PrivateLogind  # noqa: E402
+from private_atspi import PrivateAccessibility  # noqa: E402
 from private_pulse import PrivatePulse  # noqa: E402
+from private_weston import PrivateWeston  # noqa: E402
 from private_xvfb import PrivateXvfb  # noqa: E402
 from x11_client import X11Client  # noqa: E402
 
@@ -85,19 +90,23 @@ class Session(unittest.TestCase):
     def setUp(self):
         self.xvfb = PrivateXvfb()
         self.addCleanup(self.xvfb.close)
+        self.private_environment(self.xvfb.display)
+        self.x = X11Client(self.xvfb.display)
+        self.addCleanup(self.x.close)
+
+    def private_environment(self, display):
         self.folder = tempfile.TemporaryDirectory(prefix="sorabune-e2e-")
         self.addCleanup(self.folder.cleanup)
         runtime = os.path.join(self.folder.name, "runtime")
         os.mkdir(runtime, 0o700)
         nowhere = "unix:path=" + os.path.join(self.folder.name, "no-such-bus")
         self.environment = dict(
-            os.environ, DISPLAY=self.xvfb.display, XDG_RUNTIME_DIR=runtime,
+            os.environ, DISPLAY=display, XDG_RUNTIME_DIR=runtime,
             DBUS_SYSTEM_BUS_ADDRESS=nowhere, DBUS_SESSION_BUS_ADDRESS=nowhere,
             PULSE_SERVER="unix:" + os.path.join(self.folder.name, "no-such-sound-server"),
             HOME=self.folder.name)
         self.environment.pop("QT_QPA_PLATFORM", None)
-        self.x = X11Client(self.xvfb.display)
-        self.addCleanup(self.x.close)
+        self.environment.pop("WAYLAND_DISPLAY", None)
         self.processes = []
         self.addCleanup(self._end_processes)
 
@@ -107,11 +116,11 @@ class Session(unittest.TestCase):
                 process.kill()
                 process.wait()
 
-    def start(self, environment=None):
+    def start(self, environment=None, executable=EXECUTABLE):
         """Starts a copy; its standard error goes to a file, read back by errors()."""
         log = os.path.join(self.folder.name, "stderr-%d" % len(self.processes))
         with open(log, "wb") as stderr:
-            process = subprocess.Popen([EXECUTABLE], env=environment or self.environment,
+            process = subprocess.Popen([executable], env=environment or self.environment,
                                        stdin=subprocess.DEVNULL, stderr=stderr)
         process.log = log
         self.processes.append(process)
@@ -304,6 +313,107 @@ class AlarmTest(Session):
                 self.click(window, "Command3")
                 self.assertEqual(self.wait_for_exit(process), 0)
                 self.assertTrue(wait_until(lambda: loudness(recording, 0.3) < 50), "music outlived the window")
+
+
+class WaylandTest(Session):
+    """Under a private headless weston, with and without Xwayland. Weston has no seat, so the
+    window is driven the way assistive technology drives it."""
+
+    def setUp(self):
+        self.private_environment(None)
+        self.environment.pop("DISPLAY")
+        self.atspi = PrivateAccessibility.shared()
+        self.environment.update(self.atspi.client_environment)
+
+    def join(self, weston):
+        """The compositor's runtime folder becomes the program's, as in a desktop session."""
+        self.addCleanup(weston.close)
+        self.environment.update(weston.environment)
+
+    def check_countdown_runs(self):
+        window = self.atspi.application("Sorabune")
+        self.assertIsNotNone(window, "Sorabune never reached assistive technology")
+        self.atspi.find(window, "text").queryEditableText().setTextContents("1")
+        self.atspi.find(window, "push button", "タイマースタート").queryAction().doAction(0)
+        display = self.atspi.find(window, "label", lambda name: re.fullmatch(r"\d\d : \d\d : \d\d", name))
+        first = wait_until(lambda: display.name if display.name != "00 : 00 : 00" else None)
+        self.assertTrue(first, "the countdown did not start")
+        self.assertTrue(wait_until(lambda: display.name not in (first, "00 : 00 : 00")), "the countdown stands still")
+
+    def check_second_copy_exits(self, environment=None):
+        second = self.start(environment)
+        self.assertEqual(self.wait_for_exit(second), 0)
+        return second
+
+    def test_with_xwayland_runs_on_x_decorated_by_the_desktop(self):
+        weston = PrivateWeston(xwayland=True)
+        self.join(weston)
+        process = self.start()
+        window = self.wait_for_window()
+        self.assertIn("libqxcb.so", maps(process))
+        self.assertNotIn("libqwayland", maps(process))
+        names = subprocess.run(["xprop", "-id", window, "WM_NAME", "_NET_WM_NAME", "_MOTIF_WM_HINTS"],
+                               env=self.environment, capture_output=True, text=True, timeout=TIMEOUT).stdout
+        self.assertIn('WM_NAME(STRING) = "Sorabune"', names)
+        self.assertIn('_NET_WM_NAME(UTF8_STRING) = "Sorabune"', names)
+        # flags, functions, decorations: no maximize (0x40) among the decorations asked for.
+        hints = re.search(r"_MOTIF_WM_HINTS\(_MOTIF_WM_HINTS\) = (\w+), (\w+), (\w+)", names)
+        self.assertTrue(hints, names)
+        self.assertFalse(int(hints.group(3), 16) & 0x40, names)
+        geometry = self.xdotool("getwindowgeometry", "--shell", window)
+        self.assertIn("WIDTH=154", geometry)
+        self.assertIn("HEIGHT=165", geometry)
+        # The desktop's window manager took it into a frame of its own: an X window it
+        # decorates, whole title and all, not a Wayland one drawing its own title bar.
+        tree = subprocess.run(["xwininfo", "-id", window, "-tree"], env=self.environment,
+                              capture_output=True, text=True, timeout=TIMEOUT).stdout
+        self.assertNotIn("(the root window)", re.search(r"Parent window id: .*", tree).group(0))
+        with X11Client(weston.display) as x:
+            x.watch_maps()
+            self.check_second_copy_exits()
+            x.pump()
+            self.assertEqual(x.maps, 0, "the second copy showed a window")
+        self.check_countdown_runs()
+        process.terminate()
+        self.assertEqual(self.wait_for_exit(process), 0)
+
+    def test_wayland_only_native_window_and_no_display_left(self):
+        weston = PrivateWeston(width=400, height=300)
+        self.join(weston)
+        process = self.start()
+        # Qt's own title bar adds 3 pixels left, right and below and 30 above.
+        self.assertEqual(wait_until(lambda: (weston.drawn_box() or (0, 0, 0, 0))[2:] == (160, 198) or None),
+                         True, "window drawn: %r" % (weston.drawn_box(),))
+        self.assertIn("libqwayland", maps(process))
+        second = self.check_second_copy_exits(dict(self.environment, WAYLAND_DEBUG="client"))
+        self.assertFalse([line for line in self.errors(second) if "xdg_toplevel" in line],
+                         "the second copy made a window")
+        self.check_countdown_runs()
+        wayland_plugin = re.search(r"/\S+/platforms/libqwayland\S+\.so", maps(process)).group(0)
+        process.terminate()
+        self.assertEqual(self.wait_for_exit(process), 0)
+        # A socket left behind by a compositor gone, and one gone with it, no X display.
+        abandoned = socket.socket(socket.AF_UNIX)
+        abandoned.bind(os.path.join(weston.runtime, "wayland-left"))
+        abandoned.close()
+        # Qt without its Wayland plugin: a copy of the program whose qt.conf shows Qt only the X one.
+        copy = os.path.join(self.folder.name, "bin", "Sorabune")
+        os.makedirs(os.path.join(self.folder.name, "plugins", "platforms"))
+        os.symlink(os.path.join(os.path.dirname(wayland_plugin), "libqxcb.so"),
+                   os.path.join(self.folder.name, "plugins", "platforms", "libqxcb.so"))
+        os.mkdir(os.path.dirname(copy))
+        shutil.copy(EXECUTABLE if os.path.isabs(EXECUTABLE) else shutil.which(EXECUTABLE), copy)
+        with open(os.path.join(self.folder.name, "bin", "qt.conf"), "w", encoding="utf-8") as conf:
+            conf.write("[Paths]\nPlugins=%s\n" % os.path.join(self.folder.name, "plugins"))
+        for case, executable, name in (("socket left", EXECUTABLE, "wayland-left"),
+                                       ("socket gone", EXECUTABLE, "wayland-gone"),
+                                       ("no Wayland plugin", copy, self.environment["WAYLAND_DISPLAY"])):
+            with self.subTest(case=case):
+                gone = self.start(dict(self.environment, WAYLAND_DISPLAY=name), executable)
+                self.assertEqual(self.wait_for_exit(gone), 1)
+                message = self.errors(gone)
+                self.assertEqual(len(message), 1, message)
+                self.assertIn("display", message[0])
 
 
 if __name__ == "__main__":

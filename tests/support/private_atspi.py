@@ -1,0 +1,82 @@
+#!/usr/bin/python3
+"""Assistive technology's view of a program (AT-SPI through pyatspi) on a private session bus, so
+that a test can read and press a window's controls whatever display it is on, a Wayland
+compositor without a seat included. Never the user's session bus.
+
+    atspi = PrivateAccessibility.shared()
+        environment.update(atspi.client_environment)   # the program's bus, accessibility on
+        ... start the program ...
+        window = atspi.application("Sorabune")
+        atspi.find(window, "push button", "タイマースタート").queryAction().doAction(0)
+
+libatspi keeps its bus for the life of the process, so there is one for the process, shared by its
+tests and stopped when the process ends.
+"""
+
+import atexit
+import os
+import subprocess
+import time
+import warnings
+
+START_TIMEOUT = 30.0
+
+
+class PrivateAccessibility:
+    _shared = None
+
+    @classmethod
+    def shared(cls):
+        if cls._shared is None:
+            cls._shared = cls()
+            atexit.register(cls._shared.close)
+        return cls._shared
+
+    def __init__(self):
+        # The session bus starts the accessibility bus and its registry when asked for them.
+        self._bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                     text=True)
+        self.address = self._bus.stdout.readline().strip()
+        if not self.address:
+            self.close()
+            raise RuntimeError("the private session bus did not start")
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.address
+        os.environ.pop("AT_SPI_BUS_ADDRESS", None)
+        warnings.filterwarnings("ignore", category=DeprecationWarning, module="pyatspi")
+        warnings.filterwarnings("ignore", category=ImportWarning)
+        import pyatspi  # after the address is set: libatspi reads it at its first call
+        self._pyatspi = pyatspi
+        self.client_environment = {"DBUS_SESSION_BUS_ADDRESS": self.address,
+                                   "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
+
+    def application(self, name, timeout=START_TIMEOUT):
+        """The accessible application called `name`, once it has registered; None if it never did."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            for application in self._pyatspi.Registry.getDesktop(0):
+                if application is not None and application.name == name and application.childCount:
+                    return application
+            time.sleep(0.1)
+        return None
+
+    def find(self, node, role, name=None):
+        """The first descendant of `node` with that role name (and name, a string or a test)."""
+        return next(iter(self.find_all(node, role, name)), None)
+
+    def find_all(self, node, role, name=None):
+        found = []
+        for child in node:
+            if child is None:
+                continue
+            if child.getRoleName() == role and (name is None or (name(child.name) if callable(name)
+                                                                 else child.name == name)):
+                found.append(child)
+            found += self.find_all(child, role, name)
+        return found
+
+    def close(self):
+        if self._bus.poll() is None:
+            self._bus.terminate()
+            self._bus.wait()
+        self._bus.stdout.close()
