@@ -1,13 +1,49 @@
 #!/usr/bin/env bash
 # Builds Sorabune and takes a picture of its window as it opens, under a private Xvfb
 # (never the machine's display): docs/screenshot.png, or the file named as $1.
+#   scripts/screenshot.sh --wayland [FILE]
+# takes it instead under a private weston that offers no X, title bar included, as a
+# Wayland-only session shows it: docs/wayland-title-bar.png, or FILE.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+wayland=
+if [[ ${1:-} == --wayland ]]; then
+    wayland=1
+    shift
+fi
 output=${1:-docs/screenshot.png}
+[[ -z $wayland || -n ${1:-} ]] || output=docs/wayland-title-bar.png
 scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSORABUNE_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release --target Sorabune
 mkdir -p "$(dirname "$output")"
+
+if [[ -n $wayland ]]; then
+    /usr/bin/python3 - build/release/src/ui/Sorabune "$output" <<'PYTHON'
+import os, subprocess, sys, time
+sys.path.insert(0, "tests/support")
+from private_weston import PrivateWeston
+
+executable, output = sys.argv[1:3]
+with PrivateWeston(width=240, height=240) as weston:
+    environment = dict(os.environ, **weston.environment)
+    for name in ("QT_QPA_PLATFORM", "DISPLAY"):
+        environment.pop(name, None)
+    program = subprocess.Popen([executable], env=environment)
+    try:
+        deadline = time.monotonic() + 30
+        while not weston.drawn_box() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        time.sleep(1)  # let the first paint land
+        left, top, width, height = weston.drawn_box() or sys.exit("screenshot: the window did not appear")
+        weston.screenshot(output, (left - 4, top - 4, width + 8, height + 8))
+    finally:
+        program.terminate()
+        program.wait()
+print(output)
+PYTHON
+    exit
+fi
 
 /usr/bin/python3 - build/release/src/ui/Sorabune "$output" <<'PYTHON'
 import os, subprocess, sys, tempfile, time

@@ -23,6 +23,8 @@ import tempfile
 import time
 import zlib
 
+from x11_client import write_png
+
 START_TIMEOUT = 30.0
 SOCKET = "wayland-sorabune"
 # 0xAARRGGBB, as weston.ini wants it; screenshots show it as BACKGROUND.
@@ -90,8 +92,8 @@ class PrivateWeston:
         except FileNotFoundError:
             return ""
 
-    def screenshot(self, path):
-        """Saves the whole output as PNG at `path`."""
+    def screenshot(self, path, box=None):
+        """Saves the output, or the (left, top, width, height) `box` of it, as PNG at `path`."""
         before = set(os.listdir(self.runtime))
         environment = dict(os.environ, **self.environment)
         environment.pop("DISPLAY", None)
@@ -101,6 +103,10 @@ class PrivateWeston:
         if len(made) != 1:
             raise RuntimeError("weston-screenshooter saved %r" % made)
         shutil.move(os.path.join(self.runtime, made[0]), path)
+        if box:
+            left, top, width, height = box
+            rows = read_png(path)[2][top:top + height]
+            write_png(path, width, height, b"".join(b"\0" + bytes(sum(row[left:left + width], ())) for row in rows))
         return path
 
     def drawn_box(self):

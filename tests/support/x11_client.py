@@ -137,14 +137,14 @@ class X11Client:
                 rows.append(bytes(line))
         finally:
             _x11.XDestroyImage(image)
-        _write_png(path, width, height, b"".join(rows))
+        write_png(path, width, height, b"".join(rows))
 
 
 def _chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
 
 
-def _write_png(path, width, height, raw):
+def write_png(path, width, height, raw):
     header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)  # 8-bit RGB
     with open(path, "wb") as file:
         file.write(b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", header)
