@@ -8,6 +8,7 @@
 #include "platform/media/fluidsynth/midi_synth.h"
 #include "platform/media/media_command_interpreter.h"
 #include "platform/media/module_midi_device.h"
+#include "support/audio_level.h"
 #include "support/midi_file_builder.h"
 #include "support/private_pulse.h"
 
@@ -260,8 +261,7 @@ double peakDbfs(MidiSynth &synth, const std::vector<std::uint8_t> &file)
     float peak = 0;
     for (int block = 0; block < 30; ++block) {
         synth.render(left, right);
-        for (std::size_t i = 0; i < left.size(); ++i)
-            peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+        peak = std::max({peak, testing::peakOf(left), testing::peakOf(right)});
     }
     synth.stop();
     return 20 * std::log10(peak);

@@ -7,7 +7,6 @@ bus and sound addresses that lead nowhere unless a test sets up private ones: no
 reach the machine's system bus, session bus or sound server.
 """
 
-import array
 import os
 import re
 import shutil
@@ -23,7 +22,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from private_logind import PrivateLogind  # noqa: E402
 from private_atspi import PrivateAccessibility  # noqa: E402
-from private_pulse import PrivatePulse  # noqa: E402
+from midi_song import write_song  # noqa: E402
+from private_pulse import PrivatePulse, loudness  # noqa: E402
 from private_weston import PrivateWeston  # noqa: E402
 from private_xvfb import PrivateXvfb  # noqa: E402
 from x11_client import X11Client  # noqa: E402
@@ -38,35 +38,6 @@ CONTROLS = {
     "Option1": (14, 62), "Option2": (14, 78), "Option3": (14, 94),
     "Command1": (28, 144), "Command2": (84, 148), "Command3": (132, 148),
 }
-
-
-def write_song(path, seconds=30):
-    """A MIDI file of organ chords that sound without a break for `seconds`."""
-    def number(value):  # variable-length quantity
-        groups = [value & 0x7F]
-        while value > 0x7F:
-            value >>= 7
-            groups.insert(0, (value & 0x7F) | 0x80)
-        return bytes(groups)
-    events = bytearray(b"\x00\xc0\x13")  # church organ
-    for beat in range(seconds * 2):  # 120 beats a minute, 480 ticks a beat
-        note = 60 + (beat % 4) * 2
-        events += b"\x00" + bytes((0x90, note, 100)) + number(480) + bytes((0x80, note, 0))
-    events += b"\x00\xff\x2f\x00"
-    with open(path, "wb") as song:
-        song.write(b"MThd" + (6).to_bytes(4, "big") + (0).to_bytes(2, "big") + (1).to_bytes(2, "big")
-                   + (480).to_bytes(2, "big") + b"MTrk" + len(events).to_bytes(4, "big") + bytes(events))
-    return path
-
-
-def loudness(recording, seconds):
-    """The loudest sample of the last `seconds` recorded (16-bit mono at 44100 Hz)."""
-    with open(recording.path, "rb") as recorded:
-        recorded.seek(0, os.SEEK_END)
-        size = recorded.tell() & ~1
-        recorded.seek(max(0, size - 2 * int(seconds * 44100)))
-        samples = array.array("h", recorded.read(size - recorded.tell()))
-    return max((abs(sample) for sample in samples), default=0)
 
 
 def maps(process):

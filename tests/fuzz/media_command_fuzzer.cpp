@@ -4,6 +4,7 @@
 // used in order: play and stop between openOutput and closeOutput.
 #include "fakes/fake_midi_device.h"
 #include "platform/media/media_command_interpreter.h"
+#include "support/media_error_code.h"
 #include "support/midi_file_builder.h"
 
 #include <cstdlib>
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         while (!text.empty()) {
             const std::size_t end = text.find('\n');
             const std::int32_t answer = interpreter.send(text.substr(0, end));
-            if (answer < 0 || answer > static_cast<std::int32_t>(MediaError::DeviceError))
+            if (answer < 0 || answer > testing::code(MediaError::DeviceError))
                 std::abort();
             text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         }

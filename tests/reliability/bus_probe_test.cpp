@@ -1,14 +1,13 @@
 #include "platform/desktop/bus_probe.h"
 
-#include "platform/media/scratch_directory.h"
+#include "support/listening_socket.h"
+#include "support/scratch_directory.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -17,33 +16,24 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A listening socket at `path` (abstract when it starts with '@'); the test decides whether anyone answers.
-class Listener {
+// A listening socket at `name`; the test decides whether anyone answers.
+class Listener : public testing::ListeningSocket {
 public:
     explicit Listener(const std::string &name)
-        : m_fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0))
+        : ListeningSocket(name)
     {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const bool abstract = name.starts_with('@');
-        std::memcpy(address.sun_path + (abstract ? 1 : 0), name.c_str() + (abstract ? 1 : 0), name.size() - (abstract ? 1 : 0));
-        const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size() + (abstract ? 0 : 1));
-        EXPECT_EQ(::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), size), 0);
-        EXPECT_EQ(::listen(m_fd, 8), 0);
+        EXPECT_TRUE(listening()) << name;
     }
     ~Listener()
     {
         if (m_answerer.joinable())
             m_answerer.join();
-        ::close(m_fd);
     }
-    Listener(const Listener &) = delete;
-    Listener &operator=(const Listener &) = delete;
 
     // Answers the first connection the way dbus-daemon answers a bare AUTH.
     void answerOnce()
     {
-        m_answerer = std::thread([fd = m_fd] {
+        m_answerer = std::thread([fd = fd()] {
             const int client = ::accept(fd, nullptr, nullptr);
             char request[16];
             if (client >= 0 && ::recv(client, request, sizeof request, 0) > 0) {
@@ -56,7 +46,6 @@ public:
     }
 
 private:
-    int m_fd;
     std::thread m_answerer;
 };
 

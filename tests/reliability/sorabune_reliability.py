@@ -22,8 +22,9 @@ sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 
 from private_logind import PrivateLogind  # noqa: E402
-from private_pulse import PrivatePulse  # noqa: E402
-from sorabune_e2e import EXECUTABLE, TIMEOUT, Session, loudness, wait_until, write_song  # noqa: E402
+from midi_song import write_song  # noqa: E402
+from private_pulse import PrivatePulse, loudness  # noqa: E402
+from sorabune_e2e import EXECUTABLE, TIMEOUT, Session, wait_until  # noqa: E402
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 # Text boxes and the display, in client pixels (the design's twips / 15); the window sits at 0,0.

@@ -51,9 +51,14 @@ MidiTrack &MidiTrack::endOfTrack(std::uint32_t delta)
 
 std::vector<std::uint8_t> MidiTrack::chunk() const
 {
-    std::vector<std::uint8_t> bytes{'M', 'T', 'r', 'k'};
-    appendBigEndian(bytes, static_cast<std::uint32_t>(events.size()), 4);
-    bytes.insert(bytes.end(), events.begin(), events.end());
+    return midiChunk("MTrk", events);
+}
+
+std::vector<std::uint8_t> midiChunk(const std::string &tag, std::span<const std::uint8_t> content)
+{
+    std::vector<std::uint8_t> bytes(tag.begin(), tag.end());
+    appendBigEndian(bytes, static_cast<std::uint32_t>(content.size()), 4);
+    bytes.insert(bytes.end(), content.begin(), content.end());
     return bytes;
 }
 

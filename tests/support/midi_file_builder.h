@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace sorabune::testing {
@@ -28,6 +29,8 @@ public:
 inline constexpr std::uint32_t ticksPerSecond = 960;
 
 std::vector<std::uint8_t> variableLength(std::uint32_t value);
+// A chunk of any tag: the tag, the content's length and the content.
+std::vector<std::uint8_t> midiChunk(const std::string &tag, std::span<const std::uint8_t> content);
 // "MThd" and its six bytes.
 std::vector<std::uint8_t> midiHeader(std::uint16_t format, std::uint16_t tracks, std::uint16_t division = 480);
 std::vector<std::uint8_t> midiFile(std::initializer_list<MidiTrack> tracks);

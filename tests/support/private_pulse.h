@@ -1,32 +1,21 @@
 #pragma once
 
-#include <cstdio>
+#include "support/audio_level.h"
+#include "support/helper_process.h"
+
+#include <cstdint>
 #include <filesystem>
 #include <string>
-#include <sys/types.h>
-#include <utility>
 #include <vector>
 
 namespace sorabune::testing {
 
-// tests/support/private_pulse.py as a child process: a PulseAudio server of
-// the test's own with a null sink whose monitor can be recorded. See the top
-// of that file for what it does.
-class PrivatePulse {
+// tests/support/private_pulse.py: a PulseAudio server of the test's own with
+// a null sink whose monitor can be recorded. See the top of that file for what
+// it does; clientEnvironment() holds PULSE_SERVER and the rest.
+class PrivatePulse : public HelperProcess {
 public:
-    PrivatePulse();
-    // Ends the helper, which stops the server and removes its folder.
-    ~PrivatePulse();
-    PrivatePulse(const PrivatePulse &) = delete;
-    PrivatePulse &operator=(const PrivatePulse &) = delete;
-
-    bool running() const { return m_error.empty(); }
-    // Why the server could not start.
-    const std::string &error() const { return m_error; }
-    // What a client needs to reach the server (PULSE_SERVER and the rest).
-    const std::vector<std::pair<std::string, std::string>> &clientEnvironment() const { return m_environment; }
-    // Puts clientEnvironment() into this process's environment.
-    void exportClientEnvironment() const;
+    PrivatePulse() : HelperProcess("private_pulse.py") {}
 
     // Records the null sink's monitor into the file (raw 16-bit, 44100 Hz,
     // mono); returns once samples arrive.
@@ -35,20 +24,15 @@ public:
 
     // What `pactl list sink-inputs` says about the server's playback streams.
     std::string sinkInputs() const;
-
-private:
-    std::string command(const std::string &line);
-    std::string readLine();
-
-    pid_t m_pid = -1;
-    std::FILE *m_commands = nullptr;
-    std::FILE *m_answers = nullptr;
-    std::string m_error;
-    std::vector<std::pair<std::string, std::string>> m_environment;
 };
 
-// The 16-bit samples of a recording, and their largest magnitude.
+// The rate of the recordings.
+inline constexpr int kRecordingRate = 44100;
+
+// The 16-bit samples of a recording.
 std::vector<std::int16_t> readRecording(const std::filesystem::path &file);
-int peakOf(const std::vector<std::int16_t> &samples);
+// The sounds in a recording louder than `loud`, each parted from the next by
+// 20 ms or more of silence: longer than any pause inside one bell or note.
+std::vector<Burst> soundsIn(const std::filesystem::path &file, int loud = 1000);
 
 } // namespace sorabune::testing

@@ -24,6 +24,7 @@ Python (for tests written in Python; import with tests/support on sys.path):
         with pulse.recording() as recording:
             ...                                  # play something
         samples = recording.samples()            # the 16-bit samples, a list of ints
+        loudness(recording, 0.5)                 # the loudest sample of its last half second
 """
 
 import array
@@ -94,6 +95,16 @@ class Recording:
         if sys.byteorder != "little":
             data.byteswap()
         return data.tolist()
+
+
+def loudness(recording, seconds):
+    """The loudest sample of the last `seconds` recorded."""
+    with open(recording.path, "rb") as recorded:
+        recorded.seek(0, os.SEEK_END)
+        size = recorded.tell() & ~1
+        recorded.seek(max(0, size - 2 * int(seconds * RATE)))
+        samples = array.array("h", recorded.read(size - recorded.tell()))
+    return max((abs(sample) for sample in samples), default=0)
 
 
 class PrivatePulse:

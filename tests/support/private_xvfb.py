@@ -1,8 +1,14 @@
 #!/usr/bin/python3
 """A private X server for end-to-end tests and screenshots: never the machine's display.
 
+Python (import with tests/support on sys.path):
     with PrivateXvfb() as xvfb:
         environment["DISPLAY"] = xvfb.display
+
+Command line (tests/support/helper_process.h runs it so):
+    /usr/bin/python3 private_xvfb.py
+    Prints "DISPLAY=:N" and "ready", or one line "error: WHY" and exits with status 1; the
+    end of standard input, SIGTERM or SIGINT ends the server.
 
 Xvfb picks a free display number itself (-displayfd), so parallel tests never race for one;
 it listens on no TCP port. Closing it ends the server.
@@ -10,7 +16,9 @@ it listens on no TCP port. Closing it ends the server.
 
 import os
 import select
+import signal
 import subprocess
+import sys
 import time
 
 START_TIMEOUT = 30.0
@@ -62,3 +70,27 @@ class PrivateXvfb:
             except subprocess.TimeoutExpired:
                 self._process.kill()
                 self._process.wait()
+
+
+def main():
+    def leave(*_):
+        raise KeyboardInterrupt
+    signal.signal(signal.SIGTERM, leave)
+    try:
+        xvfb = PrivateXvfb()
+    except (RuntimeError, OSError) as error:
+        print(f"error: {error}", flush=True)
+        return 1
+    try:
+        print(f"DISPLAY={xvfb.display}")
+        print("ready", flush=True)
+        sys.stdin.read()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        xvfb.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

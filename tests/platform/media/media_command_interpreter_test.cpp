@@ -2,8 +2,10 @@
 #include "platform/media/midi_file_reader.h"
 
 #include "fakes/fake_midi_device.h"
-#include "scratch_directory.h"
+#include "support/listening_socket.h"
+#include "support/media_error_code.h"
 #include "support/midi_file_builder.h"
+#include "support/scratch_directory.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +13,16 @@
 #include <functional>
 #include <fcntl.h>
 #include <future>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace sorabune {
 namespace {
 
+using testing::code;
 using testing::FakeMidiDevice;
 using testing::ScratchDirectory;
 using Calls = std::vector<std::string>;
-
-std::int32_t code(MediaError error)
-{
-    return static_cast<std::int32_t>(error);
-}
 
 std::string openCommand(const std::filesystem::path &path, const std::string &alias = "bgm")
 {
@@ -154,12 +150,7 @@ std::filesystem::path paddedFile(const ScratchDirectory &directory, std::size_t 
 std::filesystem::path unixSocket(const ScratchDirectory &directory)
 {
     const auto path = directory / "socket.mid";
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    path.string().copy(address.sun_path, sizeof address.sun_path - 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
-    ::close(fd); // the socket file stays
+    const testing::ListeningSocket listener(path.string()); // its file stays
     return path;
 }
 

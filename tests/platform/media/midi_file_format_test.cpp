@@ -21,18 +21,9 @@ Bytes join(std::initializer_list<Bytes> parts)
     return bytes;
 }
 
-Bytes chunk(const std::string &tag, const Bytes &content)
-{
-    Bytes bytes(tag.begin(), tag.end());
-    const auto length = static_cast<std::uint32_t>(content.size());
-    for (const int shift : {24, 16, 8, 0})
-        bytes.push_back(static_cast<std::uint8_t>(length >> shift));
-    return join({bytes, content});
-}
-
 Bytes track(const Bytes &events)
 {
-    return chunk("MTrk", events);
+    return testing::midiChunk("MTrk", events);
 }
 
 // A whole file of one track with the given events.
@@ -94,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"NoEndOfTrack", single(join({noteOn, noteOff})), true},
         FormatCase{"JunkAfterEndOfTrack", single(join({noteOn, endOfTrack, {0xF8, 0x80, 0x80}})), true},
         FormatCase{"EmptyTrack", single({}), true},
-        FormatCase{"OtherChunkBeforeTrack", join({midiHeader(0, 1), chunk("XFIH", {1, 2, 3}), track(endOfTrack)}), true},
+        FormatCase{"OtherChunkBeforeTrack", join({midiHeader(0, 1), testing::midiChunk("XFIH", Bytes{1, 2, 3}), track(endOfTrack)}), true},
         FormatCase{"BytesAfterLastTrack", join({single(endOfTrack), {0, 0, 0}}), true},
         FormatCase{"MostTracks", join({midiHeader(1, maxMidiTracks), repeated(track(endOfTrack), maxMidiTracks)}), true},
         FormatCase{"LongestDelta", single({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x2F, 0x00}), true},
@@ -112,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"SmpteTiming", join({midiHeader(0, 1, 0xE728), track(endOfTrack)}), false},
         FormatCase{"TrackMissing", join({midiHeader(1, 2), track(endOfTrack)}), false},
         FormatCase{"ChunkLongerThanFile", withoutLastByte(single(endOfTrack)), false},
-        FormatCase{"OtherChunkWithBinaryName", join({midiHeader(0, 1), chunk({'X', 0, 1, 2}, {}), track(endOfTrack)}), false},
+        FormatCase{"OtherChunkWithBinaryName", join({midiHeader(0, 1), testing::midiChunk({'X', 0, 1, 2}, {}), track(endOfTrack)}), false},
         FormatCase{"EventCutByChunkEnd", single({0x00, 0x90, 60}), false},
         FormatCase{"DeltaCutByChunkEnd", single({0x81}), false},
         FormatCase{"DeltaOfFiveBytes", single({0x81, 0x80, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00}), false},

@@ -1,7 +1,7 @@
 #include "platform/media/module_midi_device.h"
 
 #include "fakes/fake_midi_device.h"
-#include "scratch_directory.h"
+#include "support/scratch_directory.h"
 #include "support/midi_file_builder.h"
 
 #include <gtest/gtest.h>

@@ -2,10 +2,11 @@
 #include "platform/media/fluidsynth/peak_limiter.h"
 #include "platform/media/media_command_interpreter.h"
 
-#include "manual_audio_output.h"
-#include "scratch_directory.h"
+#include "support/manual_audio_output.h"
+#include "support/media_error_code.h"
 #include "support/midi_file_builder.h"
-#include "thread_count.h"
+#include "support/scratch_directory.h"
+#include "support/thread_count.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +18,12 @@
 namespace sorabune {
 namespace {
 
+using testing::code;
 using testing::ManualOutputControl;
 using testing::RenderedAudio;
 
 constexpr const char *debianSoundfont = "/usr/share/sounds/sf2/default-GM.sf2";
 constexpr std::chrono::seconds idleLimit{20};
-
-std::int32_t code(MediaError error)
-{
-    return static_cast<std::int32_t>(error);
-}
 
 RenderedAudio slice(const RenderedAudio &audio, std::size_t from, std::size_t count)
 {

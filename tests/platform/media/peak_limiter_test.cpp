@@ -1,21 +1,16 @@
 #include "platform/media/fluidsynth/peak_limiter.h"
 
+#include "support/audio_level.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace sorabune {
 namespace {
 
-float peakOf(const std::vector<float> &samples)
-{
-    float peak = 0.0f;
-    for (const float sample : samples)
-        peak = std::max(peak, std::fabs(sample));
-    return peak;
-}
+using testing::peakOf;
 
 // One second of a 441 Hz tone of the given amplitude, the same on both channels.
 std::vector<float> tone(float amplitude)

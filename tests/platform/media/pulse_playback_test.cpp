@@ -1,10 +1,11 @@
 #include "platform/media/media_command_interpreter.h"
 #include "platform/media/module_midi_device.h"
 
-#include "scratch_directory.h"
+#include "support/audio_level.h"
 #include "support/midi_file_builder.h"
 #include "support/private_pulse.h"
-#include "thread_count.h"
+#include "support/scratch_directory.h"
+#include "support/thread_count.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,7 @@ using namespace std::chrono_literals;
 TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
 {
     testing::PrivatePulse pulse;
-    if (!pulse.running())
-        GTEST_SKIP() << "no private PulseAudio server: " << pulse.error();
+    ASSERT_TRUE(pulse.running()) << "no private PulseAudio server: " << pulse.error();
     pulse.exportClientEnvironment();
 
     testing::ScratchDirectory directory;

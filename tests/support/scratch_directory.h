@@ -12,7 +12,7 @@ class ScratchDirectory {
 public:
     ScratchDirectory()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sorabune-media-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "sorabune-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("mkdtemp failed");
         m_path = pattern;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/media/fluidsynth/audio_output.h"
+#include "support/audio_level.h"
 
 #include <algorithm>
-#include <cmath>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -16,15 +16,7 @@ struct RenderedAudio {
     std::vector<float> left;
     std::vector<float> right;
 
-    float peak() const
-    {
-        float peak = 0.0f;
-        for (const auto *channel : {&left, &right}) {
-            for (const float sample : *channel)
-                peak = std::max(peak, std::fabs(sample));
-        }
-        return peak;
-    }
+    float peak() const { return std::max(peakOf(left), peakOf(right)); }
 };
 
 // Outputs with no driver: the test renders, on its own thread, when it likes.

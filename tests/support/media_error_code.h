@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/media/media_error.h"
+
+#include <cstdint>
+
+namespace sorabune::testing {
+
+// What MediaCommandInterpreter::send answers for `error`.
+constexpr std::int32_t code(MediaError error)
+{
+    return static_cast<std::int32_t>(error);
+}
+
+} // namespace sorabune::testing
