@@ -8,11 +8,11 @@
 #include "fakes/recording_beeper.h"
 #include "fakes/recording_power_switch.h"
 #include "fakes/scripted_file_dialog.h"
+#include "support/form1_driver.h"
 #include "support/manual_audio_output.h"
+#include "support/midi_file_builder.h"
 #include "support/scratch_directory.h"
 #include "support/thread_count.h"
-#include "support/form1_driver.h"
-#include "support/midi_file_builder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

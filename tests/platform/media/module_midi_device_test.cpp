@@ -1,8 +1,8 @@
 #include "platform/media/module_midi_device.h"
 
 #include "fakes/fake_midi_device.h"
-#include "support/scratch_directory.h"
 #include "support/midi_file_builder.h"
+#include "support/scratch_directory.h"
 
 #include <gtest/gtest.h>
 
