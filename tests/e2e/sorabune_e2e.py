@@ -197,6 +197,35 @@ class WindowTest(Session):
                 self.assertEqual(len(message), 1, message)
                 self.assertIn("display", message[0])
 
+    def test_japanese_desktop_with_a_screen_reader(self):
+        """What assistive technology reads (AT-SPI on a private bus): the boxes by the captions
+        beside them, the file dialog in the user's language, the whole path of a long file name."""
+        atspi = PrivateAccessibility.shared()
+        self.environment.update(atspi.client_environment, LANG="ja_JP.UTF-8")
+        for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE"):
+            self.environment.pop(name, None)
+        folder = os.path.join(self.folder.name, "音楽", "とても長いフォルダーの名前", "もう一つ下のフォルダー")
+        os.makedirs(folder)
+        song = write_song(os.path.join(folder, "目覚まし.mid"), seconds=1)
+        process = self.start()
+        window = self.wait_for_window()
+        application = atspi.application("Sorabune")
+        self.assertIsNotNone(application, "Sorabune never reached assistive technology")
+        self.assertIsNotNone(atspi.find(application, "text", "時間"))
+        self.assertIsNotNone(atspi.find(application, "text", "分後に"))
+        self.click(window, "Option3")
+        open_button = wait_until(lambda: atspi.find(application, "push button", "開く(O)"))
+        self.assertTrue(open_button, "the file dialog's buttons are not in Japanese")
+        self.assertIsNotNone(atspi.find(application, "push button", "キャンセル"))
+        dialog = atspi.find(application, "dialog", "開く")
+        atspi.find(dialog, "text", "ファイル名(N):").queryEditableText().setTextContents(song)
+        open_button.queryAction().doAction(0)
+        # Label4 shows the end of the path only.
+        self.assertTrue(wait_until(lambda: atspi.find(application, "label", song)),
+                        [label.name for label in atspi.find_all(application, "label")])
+        self.click(window, "Command3")
+        self.assertEqual(self.wait_for_exit(process), 0)
+
 
 class SingleCopyTest(Session):
     def test_second_copy_ends_without_a_window(self):
