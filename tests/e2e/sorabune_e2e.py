@@ -380,6 +380,9 @@ class WaylandTest(Session):
     def test_wayland_only_native_window_and_no_display_left(self):
         weston = PrivateWeston(width=400, height=300)
         self.join(weston)
+        # Qt's Wayland plugin brings Mesa's EGL driver, which leaks and is unloaded before
+        # LeakSanitizer looks, nameless and so beyond a suppression; the other cases check leaks.
+        self.environment["ASAN_OPTIONS"] = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
         process = self.start()
         # Qt's own title bar adds 3 pixels left, right and below and 30 above.
         self.assertEqual(wait_until(lambda: (weston.drawn_box() or (0, 0, 0, 0))[2:] == (160, 198) or None),
