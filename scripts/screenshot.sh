@@ -4,31 +4,36 @@
 #   scripts/screenshot.sh --wayland [FILE]
 # takes it instead under a private weston that offers no X, title bar included, as a
 # Wayland-only session shows it: docs/wayland-title-bar.png, or FILE.
+#   scripts/screenshot.sh --xwayland [FILE]
+# takes it under a private weston that also offers X, decorated by the compositor:
+# docs/xwayland-title-bar.png, or FILE.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 wayland=
-if [[ ${1:-} == --wayland ]]; then
-    wayland=1
-    shift
-fi
-output=${1:-docs/screenshot.png}
-[[ -z $wayland || -n ${1:-} ]] || output=docs/wayland-title-bar.png
+output=docs/screenshot.png
+case ${1:-} in
+    --wayland) wayland=plain output=docs/wayland-title-bar.png ;;
+    --xwayland) wayland=xwayland output=docs/xwayland-title-bar.png ;;
+esac
+[[ -z $wayland ]] || shift
+output=${1:-$output}
 scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSORABUNE_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release --target Sorabune
 mkdir -p "$(dirname "$output")"
 
 if [[ -n $wayland ]]; then
-    /usr/bin/python3 - build/release/src/ui/Sorabune "$output" <<'PYTHON'
+    /usr/bin/python3 - build/release/src/ui/Sorabune "$output" "$wayland" <<'PYTHON'
 import os, subprocess, sys, time
 sys.path.insert(0, "tests/support")
 from private_weston import PrivateWeston
 
-executable, output = sys.argv[1:3]
-with PrivateWeston(width=240, height=240) as weston:
+executable, output, kind = sys.argv[1:4]
+with PrivateWeston(xwayland=kind == "xwayland", width=320, height=280) as weston:
     environment = dict(os.environ, **weston.environment)
-    for name in ("QT_QPA_PLATFORM", "DISPLAY"):
-        environment.pop(name, None)
+    environment.pop("QT_QPA_PLATFORM", None)
+    if kind != "xwayland":
+        environment.pop("DISPLAY", None)
     program = subprocess.Popen([executable], env=environment)
     try:
         deadline = time.monotonic() + 30
