@@ -1,4 +1,4 @@
-#include "platform/media/fluidsynth/serial_worker.h"
+#include "platform/serial_worker.h"
 
 #include <condition_variable>
 #include <deque>

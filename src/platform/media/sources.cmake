@@ -29,7 +29,5 @@ set(SORABUNE_FLUIDSYNTH_SOURCES
     midi_synth.h
     peak_limiter.cpp
     peak_limiter.h
-    serial_worker.cpp
-    serial_worker.h
 )
 list(TRANSFORM SORABUNE_FLUIDSYNTH_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/fluidsynth/)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/media/fluidsynth/serial_worker.h"
 #include "platform/media/midi_device.h"
+#include "platform/serial_worker.h"
 
 #include <chrono>
 #include <memory>
