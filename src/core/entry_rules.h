@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/controls.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -7,7 +9,6 @@
 // The rules for the two entry boxes and the one time format of the program.
 namespace sorabune {
 
-inline constexpr std::int16_t kBackspace = 8;
 inline constexpr int kMaxHours = 72;
 inline constexpr int kMaxMinutes = 59;
 

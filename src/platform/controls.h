@@ -14,6 +14,8 @@ namespace sorabune {
 using EventHandler = std::function<void()>;
 // Receives a typed character code and returns the code to deliver, 0 to cancel it.
 using KeyPressHandler = std::function<std::int16_t(std::int16_t)>;
+// The code a key-press handler receives for backspace, or for any removal.
+inline constexpr std::int16_t kBackspace = 8;
 
 class TextBox {
 public:

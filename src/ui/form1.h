@@ -1,13 +1,9 @@
 #pragma once
 
 #include "core/countdown.h"
-#include "platform/widgets/widget_command_button.h"
-#include "platform/widgets/widget_label.h"
-#include "platform/widgets/widget_option_button.h"
-#include "platform/widgets/widget_text_box.h"
-#include "platform/widgets/widget_timer.h"
-#include "ui/form1_design.h"
+#include "platform/widgets/qt_controls.h"
 
+#include <QLabel>
 #include <QWidget>
 
 namespace sorabune {
@@ -16,8 +12,14 @@ class AlarmActions;
 class Clock;
 class FileDialog;
 
-// The main window: its controls wired to the countdown and the alarm actions,
-// one handler per control event, and the file choice of the MIDI option.
+// The placeholder caption of Label4 while no MIDI file is chosen.
+inline constexpr const char *kNoMidiFile = "midi再生ファイル";
+
+// The main window: its controls as they stand when it is created (names,
+// captions, geometry, tab order, first states), wired to the countdown and the
+// alarm actions, one handler per control event, and the file choice of the MIDI
+// option. The layout is fixed in pixels, so the font is fixed too, at a size
+// that fits every caption in its box.
 class Form1 final : public QWidget {
     Q_OBJECT
 public:
@@ -37,24 +39,29 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void layOut();
     void Unload();
-    void CloseClick();
+    void closeClick();
     void ChooseMidiFile();
 
     AlarmActions &m_alarm;
     FileDialog &m_CommonDialog1;
-    Form1Design m_design;
-    WidgetTextBox m_Text1;
-    WidgetTextBox m_Text2;
-    WidgetLabel m_Label6;
-    WidgetLabel m_Label4;
-    WidgetCommandButton m_Command1;
-    WidgetCommandButton m_Command2;
-    WidgetCommandButton m_Command3;
-    WidgetOptionButton m_Option1;
-    WidgetOptionButton m_Option2;
-    WidgetOptionButton m_Option3;
-    WidgetTimer m_Timer1;
+    // The controls, children of the window, made in the order of the design.
+    QtOptionButton m_Option3{this};
+    QtOptionButton m_Option1{this};
+    QtOptionButton m_Option2{this};
+    QtTimer m_Timer1{this};
+    QtCommandButton m_Command3{this};
+    QtCommandButton m_Command2{this};
+    QtCommandButton m_Command1{this};
+    QtTextBox m_Text2{this};
+    QtTextBox m_Text1{this};
+    QtLabel m_Label6{this};
+    QtLabel m_Label5{this};
+    QtLabel m_Label4{this};
+    QtLabel m_Label3{this};
+    QtLabel m_Label2{this};
+    QtLabel m_Label1{this};
     Countdown m_countdown;
 };
 

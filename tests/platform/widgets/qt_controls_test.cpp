@@ -1,36 +1,45 @@
-#include "platform/widgets/widget_command_button.h"
-#include "platform/widgets/widget_label.h"
-#include "platform/widgets/widget_option_button.h"
-#include "platform/widgets/widget_timer.h"
+#include "core/entry_rules.h"
+#include "platform/widgets/qt_controls.h"
 
 #include <QAccessible>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTimer>
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QWidget>
 #include <QtTest>
 
 #include <string>
+#include <vector>
 
 using sorabune::Alignment;
+using sorabune::QtCommandButton;
+using sorabune::QtLabel;
+using sorabune::QtOptionButton;
+using sorabune::QtTextBox;
+using sorabune::QtTimer;
 
-class WidgetControlsTest : public QObject {
+// Each control over its Qt widget, alone or in a bare window. The text box gets
+// the entry boxes' key rule (the core's filter) and a flag for "the countdown runs".
+class QtControlsTest : public QObject {
     Q_OBJECT
 
 private:
     // Three option buttons on one window, each counting its clicks.
     struct Options {
         Options()
-            : one(QStringLiteral("one"), &window)
-            , two(QStringLiteral("two"), &window)
-            , three(QStringLiteral("three"), &window)
+            : one(&window)
+            , two(&window)
+            , three(&window)
         {
+            one.setText(QStringLiteral("one"));
+            two.setText(QStringLiteral("two"));
+            three.setText(QStringLiteral("three"));
             one.setGeometry(0, 0, 100, 20);
             two.setGeometry(0, 20, 100, 20);
             three.setGeometry(0, 40, 100, 20);
             for (int i = 0; i < 3; ++i)
-                options[i].setClickHandler([this, i] { ++clicks[i]; });
+                options[i]->setClickHandler([this, i] { ++clicks[i]; });
             window.show();
             window.activateWindow();
             ready = QTest::qWaitForWindowActive(&window);
@@ -38,12 +47,11 @@ private:
         // Where a click hits a radio button: on its indicator.
         static void click(QRadioButton &button) { QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(6, 10)); }
         QWidget window;
-        QRadioButton one, two, three;
-        sorabune::WidgetOptionButton options[3]{sorabune::WidgetOptionButton(one), sorabune::WidgetOptionButton(two),
-                                                sorabune::WidgetOptionButton(three)};
+        QtOptionButton one, two, three;
+        QtOptionButton *const options[3] = {&one, &two, &three};
         int clicks[3] = {0, 0, 0};
         bool ready = false;
-        std::vector<bool> values() const { return {options[0].value(), options[1].value(), options[2].value()}; }
+        std::vector<bool> values() const { return {options[0]->value(), options[1]->value(), options[2]->value()}; }
         // Which buttons Tab stops at.
         std::vector<bool> tabStops() const
         {
@@ -54,13 +62,52 @@ private:
         }
     };
 
+
+    struct Box {
+        explicit Box(const char *text = "0")
+        {
+            box.setText(text);
+            box.setKeyPressHandler([this](std::int16_t key) {
+                keys.push_back(key);
+                return sorabune::FilterEntryKey(key, running);
+            });
+            box.setChangeHandler([this] { changes.push_back(box.text()); });
+            edit.show();
+            edit.setFocus();
+            edit.end(false);
+        }
+        QtTextBox box;
+        QLineEdit &edit = box;
+        bool running = false;
+        std::vector<std::int16_t> keys;
+        std::vector<std::string> changes;
+    };
+
+    static void commit(QLineEdit &edit, const QString &text)
+    {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(&edit, &event);
+    }
+
+    static void drop(QLineEdit &edit, const QString &text)
+    {
+        QMimeData data;
+        data.setText(text);
+        const QPoint at = edit.rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&edit, &enter);
+        QDropEvent dropEvent(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&edit, &dropEvent);
+    }
+
 private slots:
     void optionSetFromCodeClicksOnceAndClearsTheOthers()
     {
         Options o;
-        o.options[1].setValue(true);
+        o.options[1]->setValue(true);
         QCOMPARE(o.values(), (std::vector<bool>{false, true, false}));
-        o.options[2].setValue(true);
+        o.options[2]->setValue(true);
         QCOMPARE(o.values(), (std::vector<bool>{false, false, true}));
         QCOMPARE(o.tabStops(), (std::vector<bool>{false, false, true})); // the group is one stop
         QCOMPARE(o.clicks[1], 1);
@@ -70,13 +117,13 @@ private slots:
     void optionSetFalseClearsWithoutAClick()
     {
         Options o;
-        o.options[2].setValue(true);
-        o.options[2].setValue(false);
+        o.options[2]->setValue(true);
+        o.options[2]->setValue(false);
         QCOMPARE(o.values(), (std::vector<bool>{false, false, false}));
         QCOMPARE(o.tabStops(), (std::vector<bool>{true, true, true})); // none chosen: still reachable
         QCOMPARE(o.clicks[2], 1);
         // The group still works afterwards.
-        o.options[0].setValue(true);
+        o.options[0]->setValue(true);
         Options::click(o.three);
         QCOMPARE(o.values(), (std::vector<bool>{false, false, true}));
     }
@@ -94,7 +141,7 @@ private slots:
     {
         Options o;
         QVERIFY(o.ready);
-        o.options[0].setValue(true);
+        o.options[0]->setValue(true);
         o.one.setFocus();
         QTest::keyClick(&o.one, Qt::Key_Down);
         QCOMPARE(o.values(), (std::vector<bool>{false, true, false}));
@@ -103,8 +150,9 @@ private slots:
 
     void commandButtonClicksOnlyWhileEnabled()
     {
-        QPushButton push(QStringLiteral("go"));
-        sorabune::WidgetCommandButton button(push);
+        QtCommandButton button;
+        QPushButton &push = button;
+        push.setText(QStringLiteral("go"));
         int clicks = 0;
         button.setClickHandler([&] { ++clicks; });
         push.show();
@@ -135,9 +183,9 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(bool, autoRepeat);
         QFETCH(int, clicks);
-        QPushButton push(QStringLiteral("go"));
+        QtCommandButton button;
+        QPushButton &push = button;
         QVERIFY(!push.autoDefault()); // Enter is ours to give, not a default button's
-        sorabune::WidgetCommandButton button(push);
         int clicked = 0;
         button.setClickHandler([&] { ++clicked; });
         push.show();
@@ -154,9 +202,9 @@ private slots:
 
     void labelShowsPlainText()
     {
-        QLabel widget;
+        QtLabel label;
+        QLabel &widget = label;
         widget.setGeometry(0, 0, 400, 20);
-        sorabune::WidgetLabel label(widget);
         const std::string caption = "/music/<b>rock</b> & roll.mid";
         label.setCaption(caption);
         QCOMPARE(widget.textFormat(), Qt::PlainText);
@@ -167,9 +215,9 @@ private slots:
 
     void longCaptionKeepsItsEndInView()
     {
-        QLabel widget;
+        QtLabel label;
+        QLabel &widget = label;
         widget.setGeometry(0, 0, 105, 17);
-        sorabune::WidgetLabel label(widget);
         const std::string path = "/home/someone/music/collections/very/deep/folder/アラーム.mid";
         label.setCaption(path);
         label.setAlignment(Alignment::Right);
@@ -199,8 +247,8 @@ private slots:
     {
         QFETCH(int, alignment);
         QFETCH(int, horizontal);
-        QLabel widget;
-        sorabune::WidgetLabel label(widget);
+        QtLabel label;
+        QLabel &widget = label;
         label.setAlignment(static_cast<Alignment>(alignment));
         QCOMPARE(int(widget.alignment() & Qt::AlignHorizontal_Mask), horizontal);
         label.setEnabled(false);
@@ -210,8 +258,8 @@ private slots:
 
     void timerIsPreciseAndTicksOnlyEnabledWithAnInterval()
     {
-        QTimer qtimer;
-        sorabune::WidgetTimer timer(qtimer);
+        QtTimer timer;
+        QTimer &qtimer = timer;
         int ticks = 0;
         timer.setTimerHandler([&] { ++ticks; });
         QCOMPARE(qtimer.timerType(), Qt::PreciseTimer);
@@ -232,8 +280,8 @@ private slots:
 
     void settingTheIntervalRestartsThePeriod()
     {
-        QTimer qtimer;
-        sorabune::WidgetTimer timer(qtimer);
+        QtTimer timer;
+        QTimer &qtimer = timer;
         timer.setInterval(60000);
         timer.setEnabled(true);
         QTest::qWait(200);
@@ -243,7 +291,111 @@ private slots:
         timer.setEnabled(true); // already on: no restart needed, none done
         QVERIFY(qtimer.isActive());
     }
+
+    void backspaceDeletesOnlyWhileIdle()
+    {
+        Box b("45");
+        QTest::keyClick(&b.edit, Qt::Key_Backspace);
+        QCOMPARE(b.edit.text(), QStringLiteral("4"));
+        QCOMPARE(b.keys, std::vector<std::int16_t>{8});
+        b.running = true;
+        QTest::keyClick(&b.edit, Qt::Key_Backspace);
+        QTest::keyClick(&b.edit, Qt::Key_Home);
+        QTest::keyClick(&b.edit, Qt::Key_Delete);
+        QCOMPARE(b.edit.text(), QStringLiteral("4"));
+        QCOMPARE(b.changes, std::vector<std::string>{"4"});
+    }
+
+    void userEditRunsTheChangeOnce()
+    {
+        Box b("");
+        QTest::keyClicks(&b.edit, "8x0");
+        QCOMPARE(b.changes, (std::vector<std::string>{"8", "80"}));
+    }
+
+    void codeRunsTheChangeAtOnceEvenUnchangedAndUnfiltered()
+    {
+        Box b("0");
+        b.running = true; // the filter refuses everything, but code is no typing
+        b.box.setText("0");
+        b.box.setText("72");
+        QCOMPARE(b.changes, (std::vector<std::string>{"0", "72"}));
+        QVERIFY(b.keys.empty());
+        QCOMPARE(b.edit.text(), QStringLiteral("72"));
+    }
+
+    void changeHandlerMaySetTheTextNested()
+    {
+        Box b("");
+        std::vector<std::string> seen;
+        b.box.setChangeHandler([&] {
+            seen.push_back(b.box.text());
+            if (b.box.text() == "80")
+                b.box.setText("72");
+            seen.push_back("end " + b.box.text());
+        });
+        QTest::keyClicks(&b.edit, "80");
+        QCOMPARE(b.edit.text(), QStringLiteral("72"));
+        QCOMPARE(seen, (std::vector<std::string>{"8", "end 8", "80", "72", "end 72", "end 72"}));
+        // The box judges the next edit against 72, not against the 80 it refused.
+        QTest::keyClick(&b.edit, Qt::Key_Backspace);
+        QCOMPARE(b.edit.text(), QStringLiteral("7"));
+    }
+
+    // Every way into the box besides typing obeys the same rule.
+    void otherWaysIn_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<QString>("expected");
+
+        for (const QString way : {"paste by keyboard", "paste by menu", "input method", "drop"}) {
+            const QByteArray w = way.toUtf8();
+            QTest::newRow((w + ": digits").constData()) << way << "7" << false << "07";
+            QTest::newRow((w + ": a letter among digits").constData()) << way << "a" << false << "0";
+            QTest::newRow((w + ": full-width digit").constData()) << way << QStringLiteral("\uff15") << false << "0";
+            QTest::newRow((w + ": while running").constData()) << way << "7" << true << "0";
+        }
+        QTest::newRow("paste of two digits fills the box") << "paste by keyboard" << "12" << false << "01";
+        QTest::newRow("paste with a sign") << "paste by menu" << "-" << false << "0";
+        QTest::newRow("input method commits two digits") << "input method" << "34" << false << "03";
+    }
+    void otherWaysIn()
+    {
+        QFETCH(QString, way);
+        QFETCH(QString, text);
+        QFETCH(bool, running);
+        QFETCH(QString, expected);
+        Box b("0");
+        b.running = running;
+        if (way == "paste by keyboard") {
+            QApplication::clipboard()->setText(text);
+            QTest::keySequence(&b.edit, QKeySequence::Paste);
+        } else if (way == "paste by menu") {
+            QApplication::clipboard()->setText(text);
+            b.edit.paste(); // what the context menu's entry calls
+        } else if (way == "input method") {
+            commit(b.edit, text);
+        } else {
+            drop(b.edit, text);
+        }
+        QCOMPARE(b.edit.text(), expected);
+        QCOMPARE(b.changes.size(), std::size_t{expected == "0" ? 0u : 1u});
+        QVERIFY(!b.keys.empty()); // the rule was asked
+    }
+
+    void undoCannotBringTextBackWhileRunning()
+    {
+        Box b("0");
+        QTest::keyClicks(&b.edit, "5");
+        QCOMPARE(b.edit.text(), QStringLiteral("05"));
+        b.running = true;
+        QTest::keySequence(&b.edit, QKeySequence::Undo);
+        QCOMPARE(b.edit.text(), QStringLiteral("05"));
+        QCOMPARE(b.changes, std::vector<std::string>{"05"});
+    }
 };
 
-QTEST_MAIN(WidgetControlsTest)
-#include "widget_controls_test.moc"
+QTEST_MAIN(QtControlsTest)
+#include "qt_controls_test.moc"

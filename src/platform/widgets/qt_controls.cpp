@@ -1,0 +1,334 @@
+#include "platform/widgets/qt_controls.h"
+
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QList>
+#include <QString>
+#include <QValidator>
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+namespace sorabune {
+
+// Puts every edit of a line edit through the box's key-press handler, as if it had
+// been typed: a removal counts as one backspace, each inserted UTF-16 code unit as
+// one typed character. Sitting in the validator, the rule also holds for what input
+// methods commit, for pasting (keyboard, context menu, middle button) and for
+// dropping, none of which arrive as key events. Text set from code passes by
+// accept() and is never filtered.
+class KeyFilterValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    void setKeyPressHandler(KeyPressHandler handler) { m_keyPress = std::move(handler); }
+    // The text the box holds now; the next edit is judged against it.
+    void accept(const QString &text) { m_accepted = text; }
+    const QString &accepted() const { return m_accepted; }
+    // Whether the last edit judged left `text`: false for an edit that was
+    // refused but went in anyway (undo and redo don't ask).
+    bool approved(const QString &text) const { return text == m_approved; }
+
+    State validate(QString &input, int &position) const override;
+
+private:
+    KeyPressHandler m_keyPress;
+    QString m_accepted;
+    mutable QString m_approved;
+};
+
+namespace {
+
+// The part of `after` that replaced a part of `before`: the longest common
+// prefix and suffix stay, what lies between them was removed and inserted.
+struct Edit {
+    qsizetype start = 0;
+    qsizetype removed = 0;
+    qsizetype inserted = 0;
+};
+
+Edit diff(const QString &before, const QString &after)
+{
+    const qsizetype shorter = std::min(before.size(), after.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && before[prefix] == after[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    return {prefix, before.size() - prefix - suffix, after.size() - prefix - suffix};
+}
+
+// The group is one Tab stop, at its chosen button, and the arrow keys move
+// within it: the convention of Qt and of the desktops. While none is chosen,
+// each button is a stop, so that the group can still be reached.
+void placeTabStop(QRadioButton &member)
+{
+    QWidget *parent = member.parentWidget();
+    if (parent == nullptr)
+        return;
+    const QList<QRadioButton *> group = parent->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly);
+    const bool anyChosen = std::any_of(group.begin(), group.end(), [](QRadioButton *b) { return b->isChecked(); });
+    for (QRadioButton *button : group) {
+        const Qt::FocusPolicy policy = button->focusPolicy();
+        button->setFocusPolicy(!anyChosen || button->isChecked() ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                                 : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+    }
+}
+
+} // namespace
+
+QValidator::State KeyFilterValidator::validate(QString &input, int &) const
+{
+    if (!m_keyPress || input == m_accepted) {
+        m_approved = input;
+        return Acceptable;
+    }
+    const Edit edit = diff(m_accepted, input);
+    if (edit.removed > 0 && m_keyPress(kBackspace) == 0)
+        return Invalid;
+
+    // One swallowed character refuses the whole edit, so that a paste either
+    // arrives as it is or not at all. A handler may replace a character.
+    QString filtered = input;
+    for (qsizetype i = edit.start; i < edit.start + edit.inserted; ++i) {
+        const auto typed = static_cast<std::int16_t>(input[i].unicode());
+        const std::int16_t delivered = m_keyPress(typed);
+        if (delivered == 0)
+            return Invalid;
+        filtered[i] = QChar(static_cast<char16_t>(delivered));
+    }
+    input = filtered;
+    m_approved = input;
+    return Acceptable;
+}
+
+QtTextBox::QtTextBox(QWidget *parent)
+    : QLineEdit(parent)
+    , m_validator(new KeyFilterValidator(this))
+{
+    setMaxLength(kMaxLength);
+    setValidator(m_validator);
+    // textEdited comes from the user only (typing, input methods, paste, drop,
+    // undo), never from setText.
+    connect(this, &QLineEdit::textEdited, this, [this] { edited(); });
+}
+
+std::string QtTextBox::text() const
+{
+    return QLineEdit::text().toStdString();
+}
+
+void QtTextBox::setText(std::string_view text)
+{
+    const QString value = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    m_validator->accept(value.left(kMaxLength));
+    QLineEdit::setText(value);
+    if (m_change)
+        m_change();
+}
+
+void QtTextBox::setChangeHandler(EventHandler handler)
+{
+    m_change = std::move(handler);
+}
+
+void QtTextBox::setKeyPressHandler(KeyPressHandler handler)
+{
+    m_validator->setKeyPressHandler(std::move(handler));
+}
+
+void QtTextBox::edited()
+{
+    // Undo and redo go in whatever the validator says: take back what it refused.
+    if (!m_validator->approved(QLineEdit::text())) {
+        QLineEdit::setText(m_validator->accepted());
+        return;
+    }
+    m_validator->accept(QLineEdit::text());
+    if (m_change)
+        m_change();
+}
+
+QtLabel::QtLabel(QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+std::string QtLabel::caption() const
+{
+    return m_caption;
+}
+
+void QtLabel::setCaption(std::string_view caption)
+{
+    m_caption = caption;
+    const QString full = QString::fromStdString(m_caption);
+    const QString shown = fontMetrics().elidedText(full, Qt::ElideLeft, contentsRect().width());
+    QLabel::setText(shown);
+    setToolTip(shown == full ? QString() : full);
+    // Assistive technology reads the whole caption as the name, not what fits;
+    // an unshortened one it takes from the text. Set only on a change: the
+    // countdown's display goes through here every second.
+    const QString name = shown == full ? QString() : full;
+    if (accessibleName() != name)
+        setAccessibleName(name);
+}
+
+bool QtLabel::isEnabled() const
+{
+    return QLabel::isEnabled();
+}
+
+void QtLabel::setEnabled(bool enabled)
+{
+    QLabel::setEnabled(enabled);
+}
+
+void QtLabel::setAlignment(Alignment alignment)
+{
+    switch (alignment) {
+    case Alignment::Left:
+        QLabel::setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        break;
+    case Alignment::Right:
+        QLabel::setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    case Alignment::Centre:
+        QLabel::setAlignment(Qt::AlignCenter);
+        break;
+    }
+}
+
+QtCommandButton::QtCommandButton(QWidget *parent)
+    : QPushButton(parent)
+{
+    setAutoDefault(false);
+    setDefault(false);
+    connect(this, &QAbstractButton::clicked, this, [this] {
+        if (m_click)
+            m_click();
+    });
+}
+
+bool QtCommandButton::isEnabled() const
+{
+    return QPushButton::isEnabled();
+}
+
+void QtCommandButton::setEnabled(bool enabled)
+{
+    QPushButton::setEnabled(enabled);
+}
+
+void QtCommandButton::setClickHandler(EventHandler handler)
+{
+    m_click = std::move(handler);
+}
+
+void QtCommandButton::keyPressEvent(QKeyEvent *event)
+{
+    // Enter on a focused button presses it, as Space does. Qt gives Enter to
+    // default buttons only, and the window must have none.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QPushButton::keyPressEvent(event);
+        return;
+    }
+    // One press a stroke: a held key does not start and stop in turn.
+    if (!event->isAutoRepeat())
+        click();
+    event->accept();
+}
+
+QtOptionButton::QtOptionButton(QWidget *parent)
+    : QRadioButton(parent)
+{
+    setAutoExclusive(true);
+    connect(this, &QRadioButton::clicked, this, [this] { runClickHandler(); });
+    connect(this, &QRadioButton::toggled, this, [this] { placeTabStop(*this); });
+    placeTabStop(*this);
+}
+
+bool QtOptionButton::value() const
+{
+    return isChecked();
+}
+
+void QtOptionButton::setValue(bool value)
+{
+    if (value) {
+        setChecked(true); // clears the others of the group
+        runClickHandler();
+        return;
+    }
+    // The checked button of an exclusive group refuses to be unchecked; lift the
+    // exclusivity for the moment it takes.
+    setAutoExclusive(false);
+    setChecked(false);
+    setAutoExclusive(true);
+}
+
+void QtOptionButton::setClickHandler(EventHandler handler)
+{
+    m_click = std::move(handler);
+}
+
+void QtOptionButton::runClickHandler()
+{
+    if (m_click)
+        m_click();
+}
+
+QtTimer::QtTimer(QObject *parent)
+    : QTimer(parent)
+{
+    setTimerType(Qt::PreciseTimer);
+    connect(this, &QTimer::timeout, this, [this] {
+        if (m_tick)
+            m_tick();
+    });
+}
+
+int QtTimer::interval() const
+{
+    return m_interval;
+}
+
+void QtTimer::setInterval(int milliseconds)
+{
+    m_interval = milliseconds;
+    stop(); // a running timer starts its period anew below
+    apply();
+}
+
+bool QtTimer::isEnabled() const
+{
+    return m_enabled;
+}
+
+void QtTimer::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    apply();
+}
+
+void QtTimer::setTimerHandler(EventHandler handler)
+{
+    m_tick = std::move(handler);
+}
+
+void QtTimer::apply()
+{
+    if (!m_enabled || m_interval <= 0) {
+        stop();
+        return;
+    }
+    if (!isActive())
+        start(m_interval);
+}
+
+} // namespace sorabune

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "platform/controls.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <string>
+
+class QKeyEvent;
+
+// The window's controls over Qt: each one is the Qt widget (or timer) and the
+// control the logic sees, so the window holds it once. Where both name a member
+// (text(), setEnabled()...), the control's meaning wins; the Qt one is reached
+// through the Qt class. None declares Q_OBJECT: Qt, its styles and assistive
+// technology see the plain Qt class.
+namespace sorabune {
+
+class KeyFilterValidator;
+
+// Setting the text from code runs the change handler at once, even when the text
+// stays the same; every edit by the user passes the key-press handler first (see
+// KeyFilterValidator). The box holds at most two characters of input.
+class QtTextBox final : public QLineEdit, public TextBox {
+public:
+    explicit QtTextBox(QWidget *parent = nullptr);
+
+    std::string text() const override;
+    void setText(std::string_view text) override;
+    void setChangeHandler(EventHandler handler) override;
+    void setKeyPressHandler(KeyPressHandler handler) override;
+
+    static constexpr int kMaxLength = 2;
+
+private:
+    void edited();
+
+    KeyFilterValidator *m_validator; // a child of the box
+    EventHandler m_change;
+};
+
+// Captions show as plain text, so a path with '<' or '&' shows as it is. A
+// caption too wide for the box keeps its end in view (for a path, the file name)
+// and shows in full as the tooltip and as the accessible name; caption() always
+// gives the whole text. Labels take no focus.
+class QtLabel final : public QLabel, public Label {
+public:
+    explicit QtLabel(QWidget *parent = nullptr);
+
+    std::string caption() const override;
+    void setCaption(std::string_view caption) override;
+    bool isEnabled() const override;
+    void setEnabled(bool enabled) override;
+    using QLabel::setAlignment;
+    void setAlignment(Alignment alignment) override;
+
+private:
+    std::string m_caption;
+};
+
+// A press by mouse or keyboard (Space, Return or Enter while it has the focus)
+// runs the click handler. It is never a default button: Enter in another control
+// presses nothing.
+class QtCommandButton final : public QPushButton, public CommandButton {
+public:
+    explicit QtCommandButton(QWidget *parent = nullptr);
+
+    bool isEnabled() const override;
+    void setEnabled(bool enabled) override;
+    void setClickHandler(EventHandler handler) override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    EventHandler m_click;
+};
+
+// The option buttons of one parent form the group: one Tab stop at the chosen
+// button, the arrow keys moving within it. A click by the user runs the click
+// handler once; so does setValue(true) from code, which setChecked alone would not.
+class QtOptionButton final : public QRadioButton, public OptionButton {
+public:
+    explicit QtOptionButton(QWidget *parent = nullptr);
+
+    bool value() const override;
+    void setValue(bool value) override;
+    void setClickHandler(EventHandler handler) override;
+
+private:
+    void runClickHandler();
+
+    EventHandler m_click;
+};
+
+// Made precise. It ticks only while enabled with an interval above 0 (a QTimer
+// with interval 0 would fire at every turn of the event loop). Setting the
+// interval while it runs starts the period anew, so ticks are paced from that
+// moment.
+class QtTimer final : public QTimer, public Timer {
+public:
+    explicit QtTimer(QObject *parent = nullptr);
+
+    int interval() const override;
+    void setInterval(int milliseconds) override;
+    bool isEnabled() const override;
+    void setEnabled(bool enabled) override;
+    void setTimerHandler(EventHandler handler) override;
+
+private:
+    void apply();
+
+    int m_interval = 0;
+    bool m_enabled = false;
+    EventHandler m_tick;
+};
+
+} // namespace sorabune
