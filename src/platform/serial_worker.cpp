@@ -21,17 +21,19 @@ SerialWorker::SerialWorker()
 {
 }
 
-void SerialWorker::post(std::function<void()> job) const
+bool SerialWorker::post(std::function<void()> job) const
 {
     const std::lock_guard lock(m_queue->mutex);
     m_queue->jobs.push_back(std::move(job));
     if (m_queue->threadRunning)
-        return;
+        return true;
     try {
         std::thread(&SerialWorker::drain, m_queue).detach();
         m_queue->threadRunning = true;
+        return true;
     } catch (const std::system_error &) {
         m_queue->jobs.clear(); // whoever waits for them gives up at its bound
+        return false;
     }
 }
 

@@ -23,8 +23,8 @@ class SerialWorker {
 public:
     SerialWorker();
 
-    // Never throws: if no thread can be started, the job is dropped.
-    void post(std::function<void()> job) const;
+    // Never throws. False when no thread could be started: the job is dropped.
+    bool post(std::function<void()> job) const;
     // Whether every job posted so far has run, after waiting up to the limit.
     bool waitUntilIdle(std::chrono::milliseconds limit) const;
 

@@ -1,6 +1,6 @@
 #include "platform/desktop/theme_bell.h"
 
-#include <QtDebug>
+#include <QLoggingCategory>
 
 #include <canberra.h>
 
@@ -13,26 +13,14 @@
 
 namespace sorabune {
 
-// The bells asked for, and the state of the thread that plays them.
-struct BellQueue {
-    std::string applicationName;
-    std::string applicationId;
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    int queued = 0;
-    bool closing = false;
-    bool ended = false;
-    std::uint64_t bellsDone = 0; // counted by libcanberra's finish callback
-    bool failureSaid = false; // by the bell thread, which alone touches it
-};
-
 namespace {
+
+Q_LOGGING_CATEGORY(lcBell, "sorabune.bell", QtWarningMsg)
 
 // Theme bells last a fraction of a second; this only bounds a sound server that
 // never reports the end.
 constexpr std::chrono::seconds kLongestBell{5};
-// How long closing waits for the thread before leaving it behind, stuck in a
+// How long closing waits for the worker before leaving it behind, stuck in a
 // hung sound server.
 constexpr std::chrono::seconds kLongestClose{1};
 constexpr std::uint32_t kBellId = 1;
@@ -71,7 +59,7 @@ Canberra loadCanberra()
         && SORABUNE_RESOLVE(ca_strerror);
 #undef SORABUNE_RESOLVE
     if (!complete) {
-        qWarning("Cannot play the theme bell: %s", dlerror());
+        qCWarning(lcBell, "Cannot play the theme bell: %s", dlerror());
         return {};
     }
     return canberra;
@@ -94,43 +82,60 @@ struct PropertiesDeleter {
 };
 using Properties = std::unique_ptr<ca_proplist, PropertiesDeleter>;
 
+} // namespace
+
+// What the bells' jobs share; only they touch the context, one at a time.
+struct BellState {
+    std::string applicationName;
+    std::string applicationId;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool closing = false;
+    std::uint64_t bellsDone = 0; // counted by libcanberra's finish callback
+    bool failureSaid = false;
+    Context context; // last: destroyed first, while the rest is still there for its callbacks
+};
+
+namespace {
+
 void bellDone(ca_context *, std::uint32_t, int, void *userData)
 {
-    auto *queue = static_cast<BellQueue *>(userData);
-    const std::lock_guard lock(queue->mutex);
-    ++queue->bellsDone;
-    queue->changed.notify_all();
+    auto *state = static_cast<BellState *>(userData);
+    const std::lock_guard lock(state->mutex);
+    ++state->bellsDone;
+    state->changed.notify_all();
 }
 
 // Said once until a bell plays again: the three bells of an alarm that cannot
 // sound are one fault to the user, not three.
-void reportFailure(BellQueue &queue, const char *why)
+void reportFailure(BellState &state, const char *why)
 {
-    if (!std::exchange(queue.failureSaid, true))
-        qWarning("Cannot play the theme bell, the beep is silent: %s", why);
+    if (!std::exchange(state.failureSaid, true))
+        qCWarning(lcBell, "Cannot play the theme bell, the beep is silent: %s", why);
 }
 
 // Null when there is no libcanberra, or no context to be had from it.
-Context openContext(BellQueue &queue)
+Context openContext(BellState &state)
 {
     const Canberra *ca = canberra();
     if (!ca)
         return {};
     ca_context *raw = nullptr;
     if (const int error = ca->ca_context_create(&raw); error != CA_SUCCESS) {
-        reportFailure(queue, ca->ca_strerror(error));
+        reportFailure(state, ca->ca_strerror(error));
         return {};
     }
     Context context(raw);
-    ca->ca_context_change_props(raw, CA_PROP_APPLICATION_NAME, queue.applicationName.c_str(),
-        CA_PROP_APPLICATION_ID, queue.applicationId.c_str(), nullptr);
+    ca->ca_context_change_props(raw, CA_PROP_APPLICATION_NAME, state.applicationName.c_str(),
+        CA_PROP_APPLICATION_ID, state.applicationId.c_str(), nullptr);
     return context;
 }
 
 // Plays one bell and waits for its end, or for closing. False when it could not
 // start, so that the next bell starts from a fresh context (the sound server may
 // have come back).
-bool playToEnd(ca_context *context, BellQueue &queue)
+bool playToEnd(ca_context *context, BellState &state)
 {
     const Canberra &ca = *canberra(); // there is a context: it is loaded
     ca_proplist *raw = nullptr;
@@ -140,80 +145,64 @@ bool playToEnd(ca_context *context, BellQueue &queue)
     ca.ca_proplist_sets(raw, CA_PROP_EVENT_ID, "bell");
     ca.ca_proplist_sets(raw, CA_PROP_EVENT_DESCRIPTION, "Alarm");
 
-    std::unique_lock lock(queue.mutex);
-    const std::uint64_t before = queue.bellsDone;
+    std::unique_lock lock(state.mutex);
+    const std::uint64_t before = state.bellsDone;
     lock.unlock();
-    if (const int error = ca.ca_context_play_full(context, kBellId, raw, bellDone, &queue); error != CA_SUCCESS) {
-        reportFailure(queue, ca.ca_strerror(error));
+    if (const int error = ca.ca_context_play_full(context, kBellId, raw, bellDone, &state); error != CA_SUCCESS) {
+        reportFailure(state, ca.ca_strerror(error));
         return false;
     }
-    queue.failureSaid = false;
+    state.failureSaid = false;
     lock.lock();
-    const bool done = queue.changed.wait_for(lock, kLongestBell,
-        [&] { return queue.bellsDone != before || queue.closing; });
+    const bool done = state.changed.wait_for(lock, kLongestBell,
+        [&] { return state.bellsDone != before || state.closing; });
     lock.unlock();
     if (!done)
         ca.ca_context_cancel(context, kBellId);
     return true;
 }
 
-void playQueuedBells(std::shared_ptr<BellQueue> queue)
+void playBell(BellState &state)
 {
-    Context context;
-    std::unique_lock lock(queue->mutex);
-    for (;;) {
-        queue->changed.wait(lock, [&] { return queue->queued > 0 || queue->closing; });
-        if (queue->closing)
-            break;
-        --queue->queued;
-        lock.unlock();
-        if (!context)
-            context = openContext(*queue);
-        if (context && !playToEnd(context.get(), *queue))
-            context.reset();
-        lock.lock();
+    {
+        const std::lock_guard lock(state.mutex);
+        if (state.closing)
+            return;
     }
-    lock.unlock();
-    // Destroying the context stops a bell still sounding.
-    context.reset();
-    lock.lock();
-    queue->ended = true;
-    queue->changed.notify_all();
+    if (!state.context)
+        state.context = openContext(state);
+    if (state.context && !playToEnd(state.context.get(), state))
+        state.context.reset();
 }
 
 } // namespace
 
 ThemeBell::ThemeBell(std::string applicationName, std::string applicationId)
-    : m_queue(std::make_shared<BellQueue>())
+    : m_state(std::make_shared<BellState>())
 {
-    m_queue->applicationName = std::move(applicationName);
-    m_queue->applicationId = std::move(applicationId);
+    m_state->applicationName = std::move(applicationName);
+    m_state->applicationId = std::move(applicationId);
 }
 
 ThemeBell::~ThemeBell()
 {
-    if (!m_worker.joinable())
+    if (!m_rung)
         return;
-    std::unique_lock lock(m_queue->mutex);
-    m_queue->closing = true;
-    m_queue->changed.notify_all();
-    const bool ended = m_queue->changed.wait_for(lock, kLongestClose, [this] { return m_queue->ended; });
-    lock.unlock();
-    if (ended)
-        m_worker.join();
-    else
-        m_worker.detach(); // it holds its own share of the queue
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->closing = true;
+    }
+    m_state->changed.notify_all();
+    // Destroying the context stops a bell still sounding; it is the worker's, like every call into libcanberra.
+    m_worker.post([state = m_state] { state->context.reset(); });
+    // Past the limit the worker is stuck in a hung sound server: left behind, with its share of the state.
+    m_worker.waitUntilIdle(kLongestClose);
 }
 
 void ThemeBell::ring()
 {
-    {
-        const std::lock_guard lock(m_queue->mutex);
-        ++m_queue->queued;
-    }
-    if (!m_worker.joinable())
-        m_worker = std::thread(playQueuedBells, m_queue);
-    m_queue->changed.notify_all();
+    m_rung = true;
+    m_worker.post([state = m_state] { playBell(*state); });
 }
 
 } // namespace sorabune

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "platform/serial_worker.h"
+
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace sorabune {
 
-struct BellQueue;
+struct BellState;
 
 // The desktop sound theme's "bell" event through libcanberra, for sessions whose
-// platform bell makes no sound. Bells play on a thread of their own, one after
-// another: copies started together overlap into what sounds like one bell, and
+// platform bell makes no sound. Bells play on the worker, one after another:
+// copies started together overlap into what sounds like one bell, and
 // libcanberra blocks while it reaches the sound server (against one that accepts
 // but never answers: measured still waiting after 60 s).
 class ThemeBell {
@@ -20,14 +21,14 @@ public:
     ThemeBell(const ThemeBell &) = delete;
     ThemeBell &operator=(const ThemeBell &) = delete;
 
-    // Queues one bell and returns at once. The first call starts the thread,
-    // which opens libcanberra.
+    // Queues one bell and returns at once. The first bell opens libcanberra.
     void ring();
 
 private:
-    // Shared with the thread, which may outlive this object (see the destructor).
-    std::shared_ptr<BellQueue> m_queue;
-    std::thread m_worker;
+    // Shared with the bells' jobs, which may outlive this object (see the destructor).
+    std::shared_ptr<BellState> m_state;
+    SerialWorker m_worker;
+    bool m_rung = false;
 };
 
 } // namespace sorabune
