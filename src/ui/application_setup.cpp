@@ -5,7 +5,7 @@
 
 namespace sorabune {
 
-void SetUpApplication()
+void setUpApplication()
 {
     QApplication::setApplicationName(QStringLiteral("Sorabune"));
     QApplication::setApplicationVersion(QStringLiteral(SORABUNE_VERSION_TEXT));

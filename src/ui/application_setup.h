@@ -4,6 +4,6 @@ namespace sorabune {
 
 // The program's name, version and desktop identity, and the widget style the
 // fixed layout is measured against. Call before the QApplication is made.
-void SetUpApplication();
+void setUpApplication();
 
 } // namespace sorabune

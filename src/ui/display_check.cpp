@@ -110,7 +110,7 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
 
 } // namespace
 
-DisplayChoice ChooseDisplay()
+DisplayChoice chooseDisplay()
 {
     const char *requested = std::getenv("QT_QPA_PLATFORM");
     if (requested != nullptr && *requested != '\0') {

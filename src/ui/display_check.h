@@ -16,7 +16,7 @@ struct DisplayChoice {
 // window and shows a maximize button that does nothing); Wayland itself where
 // only Wayland is there. Qt aborts with a core dump when its platform cannot
 // connect, hence the check beforehand.
-DisplayChoice ChooseDisplay();
+DisplayChoice chooseDisplay();
 
 // While it lives, Qt failing to start its platform plugin (the plugin missing,
 // or the display going away in between) prints one line and exits with status

@@ -3,7 +3,6 @@
 #include "core/countdown.h"
 #include "platform/widgets/qt_controls.h"
 
-#include <QLabel>
 #include <QWidget>
 
 namespace sorabune {

@@ -4,8 +4,8 @@
 #include "platform/desktop/system_beeper.h"
 #include "platform/media/media_command_interpreter.h"
 #include "platform/media/module_midi_device.h"
+#include "platform/widgets/qt_file_dialog.h"
 #include "platform/widgets/qt_translations.h"
-#include "platform/widgets/widget_file_dialog.h"
 #include "ui/application_setup.h"
 #include "ui/display_check.h"
 #include "ui/form1.h"
@@ -27,14 +27,14 @@
 // at power-off only.
 int main(int argc, char *argv[])
 {
-    const sorabune::DisplayChoice display = sorabune::ChooseDisplay();
+    const sorabune::DisplayChoice display = sorabune::chooseDisplay();
     if (!display.problem.empty()) {
         std::fprintf(stderr, "%s\n", display.problem.c_str());
         return 1;
     }
     if (!display.platform.empty())
         qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(display.platform));
-    sorabune::SetUpApplication();
+    sorabune::setUpApplication();
     std::optional<sorabune::PlatformStartGuard> platformStart(std::in_place);
     QApplication app(argc, argv);
     platformStart.reset();
@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     sorabune::SystemBeeper beeper;
     sorabune::LogindPowerSwitch powerSwitch;
     sorabune::Alarm alarm(media, beeper, powerSwitch);
-    sorabune::WidgetFileDialog fileDialog;
+    sorabune::QtFileDialog fileDialog;
     sorabune::Form1 form(clock, alarm, fileDialog);
     QObject::connect(&form, &sorabune::Form1::midiFileChosen, &form, [&media] { media.prepare(); });
 

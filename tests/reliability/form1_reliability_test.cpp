@@ -163,7 +163,7 @@ private:
 private slots:
     void initTestCase()
     {
-        SetUpApplication();
+        setUpApplication();
         testing::writeBytes(song, testing::sustainedNoteFile(30.0));
     }
     void cleanup()

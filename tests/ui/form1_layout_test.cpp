@@ -70,7 +70,7 @@ private:
 private slots:
     void initTestCase()
     {
-        SetUpApplication();
+        setUpApplication();
         form = std::make_unique<Form1>(clock, alarm, dialog);
     }
 

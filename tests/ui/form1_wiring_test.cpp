@@ -42,7 +42,7 @@ private:
     std::unique_ptr<Form1> form;
 
 private slots:
-    void initTestCase() { SetUpApplication(); }
+    void initTestCase() { setUpApplication(); }
 
     void init()
     {

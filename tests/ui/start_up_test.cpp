@@ -90,7 +90,7 @@ private slots:
         setOrUnset("DISPLAY", display);
         setOrUnset("WAYLAND_DISPLAY", wayland.replace("$RUNTIME", QFile::encodeName(runtime.path())));
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-        const DisplayChoice choice = ChooseDisplay();
+        const DisplayChoice choice = sorabune::chooseDisplay();
         qputenv("QT_QPA_PLATFORM", saved);
         QCOMPARE(QByteArray::fromStdString(choice.platform), chosen);
         const QString said = QString::fromStdString(choice.problem);

@@ -11,7 +11,7 @@ namespace sorabune {
 // dialog is used rather than the desktop's, because only it matches the pattern
 // without regard to case everywhere (SONG.MID is listed, as on the original
 // platform), and because it behaves the same under every desktop and in tests.
-class WidgetFileDialog final : public FileDialog {
+class QtFileDialog final : public FileDialog {
 public:
     void showOpen() override;
     std::string fileName() const override;

@@ -1,4 +1,4 @@
-#include "platform/widgets/widget_file_dialog.h"
+#include "platform/widgets/qt_file_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -6,7 +6,7 @@
 
 namespace sorabune {
 
-void WidgetFileDialog::showOpen()
+void QtFileDialog::showOpen()
 {
     // Modal over whichever window asked, which is the one the user clicked in.
     QFileDialog dialog(QApplication::activeWindow());
@@ -21,7 +21,7 @@ void WidgetFileDialog::showOpen()
         m_fileName = dialog.selectedFiles().constFirst().toStdString();
 }
 
-std::string WidgetFileDialog::fileName() const
+std::string QtFileDialog::fileName() const
 {
     return m_fileName;
 }

@@ -1,5 +1,5 @@
+#include "platform/widgets/qt_file_dialog.h"
 #include "platform/widgets/qt_translations.h"
-#include "platform/widgets/widget_file_dialog.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -19,7 +19,7 @@
 #include <memory>
 
 // Drives the real dialog: the test looks at it while it is open, then answers.
-class WidgetFileDialogTest : public QObject {
+class QtFileDialogTest : public QObject {
     Q_OBJECT
 
 private:
@@ -83,7 +83,7 @@ private slots:
         }
         const QString folderPath = QDir(folder.path()).absolutePath();
 
-        sorabune::WidgetFileDialog dialog;
+        sorabune::QtFileDialog dialog;
         QStringList names;
         QStringList filters;
         whileOpen(folderPath, [&](QFileDialog &open) {
@@ -103,7 +103,7 @@ private slots:
         QTemporaryDir folder;
         QFile file(folder.filePath(QStringLiteral("a.mid")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        sorabune::WidgetFileDialog dialog;
+        sorabune::QtFileDialog dialog;
         // An earlier choice does not survive a cancel.
         whileOpen(QDir(folder.path()).absolutePath(), [](QFileDialog &open) { type(open, QStringLiteral("a.mid")); }, true);
         dialog.showOpen();
@@ -128,7 +128,7 @@ private slots:
             texts << buttons->button(QDialogButtonBox::Open)->text() << buttons->button(QDialogButtonBox::Cancel)->text()
                   << open.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text();
         }, false);
-        sorabune::WidgetFileDialog().showOpen();
+        sorabune::QtFileDialog().showOpen();
         QCOMPARE(texts, (QStringList{"開く(&O)", "キャンセル", "ファイル名(&N):"}));
     }
 
@@ -167,8 +167,8 @@ int main(int argc, char *argv[])
     for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
         qunsetenv(name);
     QApplication app(argc, argv);
-    WidgetFileDialogTest test;
+    QtFileDialogTest test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
-#include "widget_file_dialog_test.moc"
+#include "qt_file_dialog_test.moc"
