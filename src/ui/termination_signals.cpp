@@ -1,9 +1,11 @@
 #include "ui/termination_signals.h"
 
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
-#include <cstdio>
+#include <cstring>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,6 +13,8 @@
 namespace sorabune {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSignals, "sorabune.signals", QtWarningMsg)
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
@@ -31,7 +35,7 @@ TerminationSignals::TerminationSignals(QObject *parent)
 {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) {
-        std::perror("Sorabune: no pipe for termination signals");
+        qCWarning(lcSignals, "no pipe for termination signals: %s", std::strerror(errno));
         return; // the signals keep their default action
     }
     m_readFd = fds[0];
