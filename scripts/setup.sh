@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libfluidsynth-dev libcanberra-dev
+    qt6-base-dev libfluidsynth-dev libcanberra-dev libsystemd-dev
     # run: the xcb and offscreen platforms, the soundfont, a Japanese font, the bell sound
     qt6-qpa-plugins timgm6mb-soundfont fonts-ipafont-gothic sound-theme-freedesktop
     # the Wayland platform, where a Wayland session offers no X

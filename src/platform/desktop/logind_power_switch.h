@@ -1,26 +1,28 @@
 #pragma once
 
 #include "platform/power_switch.h"
+#include "platform/serial_worker.h"
 
-#include <atomic>
 #include <chrono>
 #include <memory>
-#include <thread>
-#include <vector>
 
 class QObject;
 
 namespace sorabune {
 
+struct SwitchReplies;
+
 // Powers off through systemd-logind's PowerOff(interactive = false) on the system
-// bus. The request is sent without waiting for the answer: a blocking call, or
-// even building a QDBusInterface, against a hung logind freezes the window for
-// the bus's 25 s. The bus is reached at the first request, not before.
+// bus, spoken through sd-bus on the worker: connecting to a bus that accepts but
+// never answers, or waiting for a hung logind, holds up only the worker, and each
+// request gives up at its time limit. The bus is reached at the first request.
 class LogindPowerSwitch final : public PowerSwitch {
 public:
     // Long enough for polkit's check, short enough that the fallback beeps come
     // while the user may still be near.
     static constexpr std::chrono::milliseconds kDefaultTimeout{10000};
+    // How long the bus may take to let a connection in (its handshake and Hello).
+    static constexpr std::chrono::milliseconds kHandshakeLimit{3000};
 
     explicit LogindPowerSwitch(std::chrono::milliseconds timeout = kDefaultTimeout);
     ~LogindPowerSwitch() override;
@@ -28,26 +30,17 @@ public:
     void powerOff() override;
     void setFailureHandler(FailureHandler handler) override;
 
-    // How long a bus may take to answer the start of its handshake.
-    static constexpr std::chrono::milliseconds kProbeLimit{3000};
-
 private:
-    struct Probe {
-        std::thread thread;
-        std::shared_ptr<std::atomic_bool> done;
-    };
-
-    void request();
-    void fail();
+    void report(bool poweringOff);
 
     std::chrono::milliseconds m_timeout;
     FailureHandler m_failureHandler;
-    // Parent and context of the pending requests: deleting it drops their
-    // answers, so none can reach a deleted switch.
-    std::unique_ptr<QObject> m_pending;
-    // Each request first sees that the bus answers, on a thread of its own: reaching a
-    // bus that accepts but never answers blocks without end. Joined before m_pending goes.
-    std::vector<Probe> m_probes;
+    // Where the worker's outcomes arrive, on this object's thread; deleting it
+    // drops those still queued, so none reaches a deleted switch.
+    std::unique_ptr<QObject> m_context;
+    // The worker's way to m_context, cut off before m_context goes.
+    std::shared_ptr<SwitchReplies> m_replies;
+    SerialWorker m_worker;
 };
 
 } // namespace sorabune

@@ -17,8 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::PrivateLogindProcess;
 
-// One private bus for the whole process: libdbus reads DBUS_SYSTEM_BUS_ADDRESS
-// once, at the first connection.
+// One private bus with its mock logind for the whole process; each case resets the mock.
 class LogindPowerSwitchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
