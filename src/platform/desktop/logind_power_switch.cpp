@@ -48,59 +48,47 @@ std::uint64_t microseconds(std::chrono::steady_clock::duration duration)
         std::max<std::int64_t>(0, std::chrono::duration_cast<std::chrono::microseconds>(duration).count()));
 }
 
+std::string noBus(int error)
+{
+    return std::string("no system bus (") + std::strerror(-error) + ")";
+}
+
 // Asks logind to power off and waits for its answer, never longer than `timeout`,
-// nor longer than `handshakeLimit` for the bus to let us in. Whether logind
-// accepted; why not is logged.
-bool callPowerOff(std::chrono::milliseconds timeout, std::chrono::milliseconds handshakeLimit)
+// nor longer than `handshakeLimit` for the bus to let us in. Empty when the
+// system is going down, otherwise why not.
+std::string callPowerOff(std::chrono::milliseconds timeout, std::chrono::milliseconds handshakeLimit)
 {
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + timeout;
     const auto letInBy = start + std::min(timeout, handshakeLimit);
     Answer answer; // before the bus, which refers to it until closed
     sd_bus *raw = nullptr;
-    // sd_bus_open_system() follows DBUS_SYSTEM_BUS_ADDRESS; it connects without
-    // waiting, and the handshake is done in the loop below.
-    if (const int error = sd_bus_open_system(&raw); error < 0) {
-        qCWarning(lcPowerOff, "Cannot power off: no system bus (%s)", std::strerror(-error));
-        return false;
-    }
+    // Follows DBUS_SYSTEM_BUS_ADDRESS; connects without waiting, the handshake is left to the loop.
+    if (const int error = sd_bus_open_system(&raw); error < 0)
+        return noBus(error);
     const Bus bus(raw);
     sd_bus_set_method_call_timeout(bus.get(), microseconds(timeout));
     // Not interactive: nobody may be at the machine to answer a password prompt.
     if (const int error = sd_bus_call_method_async(bus.get(), nullptr, "org.freedesktop.login1",
             "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PowerOff", onAnswer, &answer, "b", 0);
-        error < 0) {
-        qCWarning(lcPowerOff, "Cannot power off: no system bus (%s)", std::strerror(-error));
-        return false;
-    }
+        error < 0)
+        return noBus(error);
     while (!answer.arrived) {
         const int processed = sd_bus_process(bus.get(), nullptr);
-        if (processed < 0) {
-            qCWarning(lcPowerOff, "Cannot power off: no system bus (%s)", std::strerror(-processed));
-            return false;
-        }
+        if (processed < 0)
+            return noBus(processed);
         if (processed > 0)
             continue;
         const bool letIn = sd_bus_is_ready(bus.get()) > 0;
         const auto now = std::chrono::steady_clock::now();
-        if (!letIn && now >= letInBy) {
-            qCWarning(lcPowerOff, "Cannot power off: the system bus does not answer");
-            return false;
-        }
-        if (now >= deadline) {
-            qCWarning(lcPowerOff, "logind did not power off: no answer in time");
-            return false;
-        }
-        if (const int error = sd_bus_wait(bus.get(), microseconds((letIn ? deadline : letInBy) - now)); error < 0) {
-            qCWarning(lcPowerOff, "Cannot power off: no system bus (%s)", std::strerror(-error));
-            return false;
-        }
+        if (!letIn && now >= letInBy)
+            return "the system bus does not answer";
+        if (now >= deadline)
+            return "logind did not answer in time";
+        if (const int error = sd_bus_wait(bus.get(), microseconds((letIn ? deadline : letInBy) - now)); error < 0)
+            return noBus(error);
     }
-    if (!answer.error.empty()) {
-        qCWarning(lcPowerOff, "logind did not power off: %s", answer.error.c_str());
-        return false;
-    }
-    return true; // the system is going down
+    return answer.error.empty() ? std::string() : "logind refused: " + answer.error;
 }
 
 } // namespace
@@ -126,25 +114,26 @@ void LogindPowerSwitch::setFailureHandler(FailureHandler handler)
 
 void LogindPowerSwitch::powerOff()
 {
-    // `this` is used only on m_context's thread, where m_context is alive: then so is the switch.
-    const bool posted = m_worker.post(
-        [this, replies = m_replies, timeout = m_timeout] {
-            const bool poweringOff = callPowerOff(timeout, kHandshakeLimit);
-            const std::lock_guard lock(replies->mutex);
-            if (replies->context)
-                QMetaObject::invokeMethod(replies->context, [this, poweringOff] { report(poweringOff); },
-                    Qt::QueuedConnection);
-        });
+    // `this` is used only on m_context's thread while m_context is alive: then so is the switch.
+    const bool posted = m_worker.post([this, replies = m_replies, timeout = m_timeout] {
+        const std::string whyNot = callPowerOff(timeout, kHandshakeLimit);
+        if (whyNot.empty())
+            return; // the system is going down
+        qCWarning(lcPowerOff, "Cannot power off: %s", whyNot.c_str());
+        const std::lock_guard lock(replies->mutex);
+        if (replies->context)
+            QMetaObject::invokeMethod(replies->context, [this] { fail(); }, Qt::QueuedConnection);
+    });
     if (!posted) {
         qCWarning(lcPowerOff, "Cannot power off: no thread to reach the system bus");
         // Queued like an answer, so the handler never runs inside powerOff().
-        QMetaObject::invokeMethod(m_context.get(), [this] { report(false); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(m_context.get(), [this] { fail(); }, Qt::QueuedConnection);
     }
 }
 
-void LogindPowerSwitch::report(bool poweringOff)
+void LogindPowerSwitch::fail()
 {
-    if (!poweringOff && m_failureHandler)
+    if (m_failureHandler)
         m_failureHandler();
 }
 

@@ -31,7 +31,7 @@ public:
     void setFailureHandler(FailureHandler handler) override;
 
 private:
-    void report(bool poweringOff);
+    void fail();
 
     std::chrono::milliseconds m_timeout;
     FailureHandler m_failureHandler;
