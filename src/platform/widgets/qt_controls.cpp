@@ -129,11 +129,6 @@ void QtTextBox::setText(std::string_view text)
         m_change();
 }
 
-void QtTextBox::setChangeHandler(EventHandler handler)
-{
-    m_change = std::move(handler);
-}
-
 void QtTextBox::setKeyPressHandler(KeyPressHandler handler)
 {
     m_validator->setKeyPressHandler(std::move(handler));
@@ -158,11 +153,6 @@ QtLabel::QtLabel(QWidget *parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
-std::string QtLabel::caption() const
-{
-    return m_caption;
-}
-
 void QtLabel::setCaption(std::string_view caption)
 {
     m_caption = caption;
@@ -176,16 +166,6 @@ void QtLabel::setCaption(std::string_view caption)
     const QString name = shown == full ? QString() : full;
     if (accessibleName() != name)
         setAccessibleName(name);
-}
-
-bool QtLabel::isEnabled() const
-{
-    return QLabel::isEnabled();
-}
-
-void QtLabel::setEnabled(bool enabled)
-{
-    QLabel::setEnabled(enabled);
 }
 
 void QtLabel::setAlignment(Alignment alignment)
@@ -214,21 +194,6 @@ QtCommandButton::QtCommandButton(QWidget *parent)
     });
 }
 
-bool QtCommandButton::isEnabled() const
-{
-    return QPushButton::isEnabled();
-}
-
-void QtCommandButton::setEnabled(bool enabled)
-{
-    QPushButton::setEnabled(enabled);
-}
-
-void QtCommandButton::setClickHandler(EventHandler handler)
-{
-    m_click = std::move(handler);
-}
-
 void QtCommandButton::keyPressEvent(QKeyEvent *event)
 {
     // Enter on a focused button presses it, as Space does. Qt gives Enter to
@@ -253,11 +218,6 @@ QtOptionButton::QtOptionButton(QWidget *parent)
     placeTabStop(*this);
 }
 
-bool QtOptionButton::value() const
-{
-    return isChecked();
-}
-
 void QtOptionButton::setValue(bool value)
 {
     if (value) {
@@ -270,11 +230,6 @@ void QtOptionButton::setValue(bool value)
     setAutoExclusive(false);
     setChecked(false);
     setAutoExclusive(true);
-}
-
-void QtOptionButton::setClickHandler(EventHandler handler)
-{
-    m_click = std::move(handler);
 }
 
 void QtOptionButton::runClickHandler()
@@ -293,11 +248,6 @@ QtTimer::QtTimer(QObject *parent)
     });
 }
 
-int QtTimer::interval() const
-{
-    return m_interval;
-}
-
 void QtTimer::setInterval(int milliseconds)
 {
     m_interval = milliseconds;
@@ -305,20 +255,10 @@ void QtTimer::setInterval(int milliseconds)
     apply();
 }
 
-bool QtTimer::isEnabled() const
-{
-    return m_enabled;
-}
-
 void QtTimer::setEnabled(bool enabled)
 {
     m_enabled = enabled;
     apply();
-}
-
-void QtTimer::setTimerHandler(EventHandler handler)
-{
-    m_tick = std::move(handler);
 }
 
 void QtTimer::apply()

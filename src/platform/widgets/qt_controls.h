@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <string>
+#include <utility>
 
 class QKeyEvent;
 
@@ -30,7 +31,7 @@ public:
 
     std::string text() const override;
     void setText(std::string_view text) override;
-    void setChangeHandler(EventHandler handler) override;
+    void setChangeHandler(EventHandler handler) override { m_change = std::move(handler); }
     void setKeyPressHandler(KeyPressHandler handler) override;
 
     static constexpr int kMaxLength = 2;
@@ -50,10 +51,10 @@ class QtLabel final : public QLabel, public Label {
 public:
     explicit QtLabel(QWidget *parent = nullptr);
 
-    std::string caption() const override;
+    std::string caption() const override { return m_caption; }
     void setCaption(std::string_view caption) override;
-    bool isEnabled() const override;
-    void setEnabled(bool enabled) override;
+    bool isEnabled() const override { return QLabel::isEnabled(); }
+    void setEnabled(bool enabled) override { QLabel::setEnabled(enabled); }
     using QLabel::setAlignment;
     void setAlignment(Alignment alignment) override;
 
@@ -68,9 +69,9 @@ class QtCommandButton final : public QPushButton, public CommandButton {
 public:
     explicit QtCommandButton(QWidget *parent = nullptr);
 
-    bool isEnabled() const override;
-    void setEnabled(bool enabled) override;
-    void setClickHandler(EventHandler handler) override;
+    bool isEnabled() const override { return QPushButton::isEnabled(); }
+    void setEnabled(bool enabled) override { QPushButton::setEnabled(enabled); }
+    void setClickHandler(EventHandler handler) override { m_click = std::move(handler); }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -86,9 +87,9 @@ class QtOptionButton final : public QRadioButton, public OptionButton {
 public:
     explicit QtOptionButton(QWidget *parent = nullptr);
 
-    bool value() const override;
+    bool value() const override { return isChecked(); }
     void setValue(bool value) override;
-    void setClickHandler(EventHandler handler) override;
+    void setClickHandler(EventHandler handler) override { m_click = std::move(handler); }
 
 private:
     void runClickHandler();
@@ -104,11 +105,11 @@ class QtTimer final : public QTimer, public Timer {
 public:
     explicit QtTimer(QObject *parent = nullptr);
 
-    int interval() const override;
+    int interval() const override { return m_interval; }
     void setInterval(int milliseconds) override;
-    bool isEnabled() const override;
+    bool isEnabled() const override { return m_enabled; }
     void setEnabled(bool enabled) override;
-    void setTimerHandler(EventHandler handler) override;
+    void setTimerHandler(EventHandler handler) override { m_tick = std::move(handler); }
 
 private:
     void apply();
