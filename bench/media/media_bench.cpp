@@ -7,7 +7,6 @@
 #include "platform/media/fluidsynth/fluid_midi_device.h"
 #include "platform/media/fluidsynth/midi_synth.h"
 #include "platform/media/media_command_interpreter.h"
-#include "platform/media/module_midi_device.h"
 #include "support/audio_level.h"
 #include "support/midi_file_builder.h"
 #include "support/private_pulse.h"
@@ -124,7 +123,7 @@ std::string writeSong(const std::vector<std::uint8_t> &bytes, const char *name)
 // commands took.
 int playOnce(bool prepared, const std::string &song)
 {
-    MediaCommandInterpreter interpreter(std::make_unique<ModuleMidiDevice>(SORABUNE_MIDI_MODULE));
+    MediaCommandInterpreter interpreter(SORABUNE_MIDI_MODULE);
     if (prepared) {
         interpreter.prepare();
         std::this_thread::sleep_for(1s);

@@ -3,7 +3,6 @@
 #include "platform/desktop/logind_power_switch.h"
 #include "platform/desktop/system_beeper.h"
 #include "platform/media/media_command_interpreter.h"
-#include "platform/media/module_midi_device.h"
 #include "platform/widgets/qt_file_dialog.h"
 #include "platform/widgets/qt_translations.h"
 #include "ui/application_setup.h"
@@ -16,7 +15,6 @@
 #include <QFile>
 
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,9 +40,9 @@ int main(int argc, char *argv[])
     sorabune::TerminationSignals terminationSignals;
 
     sorabune::BootTimeClock clock;
-    sorabune::MediaCommandInterpreter media(std::make_unique<sorabune::ModuleMidiDevice>(
+    sorabune::MediaCommandInterpreter media(
         QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/" SORABUNE_MIDI_MODULE))
-            .toStdString()));
+            .toStdString());
     sorabune::SystemBeeper beeper;
     sorabune::LogindPowerSwitch powerSwitch;
     sorabune::Alarm alarm(media, beeper, powerSwitch);

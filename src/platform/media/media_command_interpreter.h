@@ -4,8 +4,8 @@
 #include "platform/media_commands.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,17 +14,21 @@ namespace sorabune {
 
 class MidiDevice;
 
-// The media command strings the program sends, played on one MIDI device:
-//   open "PATH" alias NAME   checks and reads the file, makes the output ready
-//   play NAME                plays it from the start in the background, once
-//   stop NAME                silences it at once
-//   close NAME               stops it and lets the file (and, with the last
-//                            alias, the sound output) go
-// Several aliases may be open; one plays at a time. Answers a MediaError as
-// a number, never throws, and never blocks for long: what can hang runs on a
-// background thread or is waited for within a bound. GUI thread only.
+// The media command strings the alarm sends, played on one MIDI device:
+//   open "PATH" alias bgm   checks and reads the file, makes the output ready
+//   play bgm                plays it from the start in the background, once
+//   stop bgm                silences it at once
+//   close bgm               stops it and lets the file and the sound output go
+// Anything else answers UnknownCommand. Answers a MediaError as a number,
+// never throws, and never blocks for long: what can hang runs on a background
+// thread or is waited for within a bound. GUI thread only.
 class MediaCommandInterpreter final : public MediaCommands {
 public:
+    // The program's device, loaded from its module (see midi_device.h) at the
+    // first open or prepare. While the module cannot be loaded, each of them
+    // tries again, and opening answers DeviceError.
+    explicit MediaCommandInterpreter(std::string midiModulePath);
+    // A device of the caller's own (tests, benchmarks).
     explicit MediaCommandInterpreter(std::unique_ptr<MidiDevice> device);
     ~MediaCommandInterpreter() override;
     MediaCommandInterpreter(const MediaCommandInterpreter &) = delete;
@@ -37,14 +41,17 @@ public:
     void prepare();
 
 private:
-    MediaError open(std::string_view path, std::string_view alias);
-    MediaError play(std::string_view alias);
-    MediaError stop(std::string_view alias);
-    MediaError close(std::string_view alias);
+    MediaError open(std::string_view path);
+    MediaError play();
+    MediaError stop();
+    MediaError close();
+    // The device, loading its module first if need be; null when it cannot be had.
+    MidiDevice *device();
 
+    std::string m_modulePath;
     std::unique_ptr<MidiDevice> m_device;
-    std::map<std::string, std::vector<std::uint8_t>, std::less<>> m_openFiles; // by alias
-    std::string m_playing; // the alias that plays, empty when none
+    std::optional<std::vector<std::uint8_t>> m_file; // while bgm is open
+    bool m_playing = false;
 };
 
 } // namespace sorabune

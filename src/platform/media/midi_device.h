@@ -7,8 +7,8 @@
 
 namespace sorabune {
 
-// The one synthesiser behind every media alias. Called from the GUI thread
-// only; no call blocks for long.
+// The synthesiser behind the media commands. Called from the GUI thread only;
+// no call blocks for long.
 class MidiDevice {
 public:
     virtual ~MidiDevice() = default;
@@ -27,5 +27,15 @@ public:
     // Silences what plays, within milliseconds and leaving no note hanging.
     virtual void stop() = 0;
 };
+
+// The FluidSynth device is built as a module of its own and loaded when MIDI is
+// first wanted: linked into the program, FluidSynth and the forty libraries
+// under it would cost every start-up milliseconds and megabytes, also for users
+// who never choose a MIDI file.
+//
+// The module exports one C function of this type under this name. It returns a
+// new device, owned by the caller, or null when none could be made.
+using CreateMidiDevice = MidiDevice *();
+inline constexpr char kCreateMidiDeviceSymbol[] = "sorabune_create_midi_device";
 
 } // namespace sorabune

@@ -1,19 +1,14 @@
 # The media libraries' sources, in one place for the g++ build and the clang fuzz build.
-# The command interpreter and the file checks: nothing but the C++ library.
+# The command interpreter and the file checks: the C++ library, and Qt Core for the log only.
 set(SORABUNE_MEDIA_SOURCES
-    media_command.cpp
-    media_command.h
     media_command_interpreter.cpp
     media_command_interpreter.h
     media_error.h
     midi_device.h
-    midi_device_module.h
     midi_file_format.cpp
     midi_file_format.h
     midi_file_reader.cpp
     midi_file_reader.h
-    module_midi_device.cpp
-    module_midi_device.h
 )
 list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 

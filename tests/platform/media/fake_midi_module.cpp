@@ -1,5 +1,5 @@
 #include "fakes/fake_midi_device.h"
-#include "platform/media/midi_device_module.h"
+#include "platform/media/midi_device.h"
 
 // A MIDI module for tests: its device records every call. A second entry lets
 // the test reach the last device made, to read what it recorded.

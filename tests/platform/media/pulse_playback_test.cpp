@@ -1,5 +1,4 @@
 #include "platform/media/media_command_interpreter.h"
-#include "platform/media/module_midi_device.h"
 
 #include "support/audio_level.h"
 #include "support/midi_file_builder.h"
@@ -32,7 +31,7 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
     testing::writeBytes(song, testing::sustainedNoteFile(30.0));
     const std::size_t threadsBefore = testing::threadCount();
     {
-        MediaCommandInterpreter interpreter(std::make_unique<ModuleMidiDevice>(SORABUNE_MIDI_MODULE));
+        MediaCommandInterpreter interpreter(SORABUNE_MIDI_MODULE);
         ASSERT_TRUE(pulse.startRecording(directory / "playing.raw"));
         ASSERT_EQ(interpreter.send("open \"" + song.string() + "\" alias bgm"), 0);
         ASSERT_EQ(interpreter.send("play bgm"), 0);

@@ -1,5 +1,5 @@
 #include "platform/media/fluidsynth/fluid_midi_device.h"
-#include "platform/media/midi_device_module.h"
+#include "platform/media/midi_device.h"
 
 #include <exception>
 #include <type_traits>
