@@ -145,8 +145,8 @@ void Form1::layOut()
     m_Label2.setBuddy(&m_Text2);
 
     // Labels take no focus; the option group comes last, by tab index.
-    QWidget *const order[] = {&m_Text1, &m_Text2, &m_Command1, &m_Command2, &m_Command3, &m_Option2, &m_Option1,
-                              &m_Option3};
+    QWidget *const order[] = {
+        &m_Text1, &m_Text2, &m_Command1, &m_Command2, &m_Command3, &m_Option2, &m_Option1, &m_Option3};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     m_Text1.setFocus(Qt::OtherFocusReason);

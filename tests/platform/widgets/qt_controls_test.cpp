@@ -62,7 +62,6 @@ private:
         }
     };
 
-
     struct Box {
         explicit Box(const char *text = "0")
         {
