@@ -271,7 +271,7 @@ int gain()
     MidiSynth synth({"/usr/share/sounds/sf2/default-GM.sf2"});
     if (synth.load() != MediaError::Success)
         return 1;
-    std::printf("gain %.2f\n", MidiSynth::gain);
+    std::printf("gain %.2f\n", MidiSynth::kGain);
     std::printf("peak_dbfs_piano_note %.1f\n", peakDbfs(synth, testing::sustainedNoteFile(2.0)));
     std::printf("peak_dbfs_band %.1f\n", peakDbfs(synth, testing::bandFile()));
     std::printf("peak_dbfs_loudest %.1f\n", peakDbfs(synth, testing::loudFile()));

@@ -137,7 +137,7 @@ private:
         powerSwitch.requests = 0;
         output = std::make_shared<ManualOutputControl>();
         auto fluid = std::make_unique<FluidMidiDevice>(std::move(soundfonts),
-                                                       std::make_unique<testing::ManualOutputFactory>(output));
+                                                       testing::manualOutput(output));
         device = fluid.get();
         media = std::make_unique<MediaCommandInterpreter>(std::move(fluid));
         alarm = std::make_unique<Alarm>(*media, beeper, powerSwitch);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/media/fluidsynth/audio_output.h"
+#include "platform/media/fluidsynth/fluid_midi_device.h"
+#include "platform/media/fluidsynth/midi_synth.h"
 #include "support/audio_level.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ struct RenderedAudio {
 };
 
 // Outputs with no driver: the test renders, on its own thread, when it likes.
-// The test keeps this control; the device owns the factory.
+// The test keeps this control; the device keeps the start function made from it.
 class ManualOutputControl {
 public:
     enum class Start { Succeed, Refuse, HangUntilReleased };
@@ -54,13 +55,13 @@ public:
     }
 
 private:
-    friend class ManualOutputFactory;
+    friend StartAudioOutput manualOutput(std::shared_ptr<ManualOutputControl> control);
     friend class ManualOutput;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
     Start m_start = Start::Succeed;
-    AudioSource *m_source = nullptr;
+    MidiSynth *m_source = nullptr;
     int m_started = 0;
     int m_running = 0;
 };
@@ -82,27 +83,18 @@ private:
     std::shared_ptr<ManualOutputControl> m_control;
 };
 
-class ManualOutputFactory final : public AudioOutputFactory {
-public:
-    explicit ManualOutputFactory(std::shared_ptr<ManualOutputControl> control)
-        : m_control(std::move(control))
-    {
-    }
-
-    std::unique_ptr<AudioOutput> start(AudioSource &source) override
-    {
-        std::unique_lock lock(m_control->m_mutex);
-        m_control->m_released.wait(lock, [&] { return m_control->m_start != ManualOutputControl::Start::HangUntilReleased; });
-        if (m_control->m_start == ManualOutputControl::Start::Refuse)
+inline StartAudioOutput manualOutput(std::shared_ptr<ManualOutputControl> control)
+{
+    return [control](MidiSynth &synth) -> std::unique_ptr<AudioOutput> {
+        std::unique_lock lock(control->m_mutex);
+        control->m_released.wait(lock, [&] { return control->m_start != ManualOutputControl::Start::HangUntilReleased; });
+        if (control->m_start == ManualOutputControl::Start::Refuse)
             return nullptr;
-        ++m_control->m_started;
-        ++m_control->m_running;
-        m_control->m_source = &source;
-        return std::make_unique<ManualOutput>(m_control);
-    }
-
-private:
-    std::shared_ptr<ManualOutputControl> m_control;
-};
+        ++control->m_started;
+        ++control->m_running;
+        control->m_source = &synth;
+        return std::make_unique<ManualOutput>(control);
+    };
+}
 
 } // namespace sorabune::testing

@@ -14,10 +14,6 @@ list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 
 # The MIDI device over FluidSynth, loaded as a module by the program.
 set(SORABUNE_FLUIDSYNTH_SOURCES
-    audio_output.h
-    fluid_audio_output.cpp
-    fluid_audio_output.h
-    fluid_handles.h
     fluid_midi_device.cpp
     fluid_midi_device.h
     midi_synth.cpp

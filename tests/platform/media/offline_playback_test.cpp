@@ -43,7 +43,7 @@ protected:
     {
         m_interpreter.reset();
         auto device = std::make_unique<FluidMidiDevice>(std::move(soundfonts),
-                                                        std::make_unique<testing::ManualOutputFactory>(m_output));
+                                                        testing::manualOutput(m_output));
         m_device = device.get();
         m_interpreter.emplace(std::move(device));
     }
@@ -146,7 +146,7 @@ TEST_F(OfflinePlaybackTest, LoudestFileDoesNotClip)
     ASSERT_EQ(open(testing::loudFile()), 0);
     ASSERT_EQ(send("play bgm"), 0);
     const float peak = m_output->renderSeconds(2.5).peak();
-    EXPECT_LE(peak, PeakLimiter::ceiling + 1e-6f); // below full scale: no clipping
+    EXPECT_LE(peak, PeakLimiter::kCeiling + 1e-6f); // below full scale: no clipping
     EXPECT_GT(peak, 0.5f);
 }
 

@@ -39,9 +39,9 @@ TEST(PeakLimiterTest, HoldsALoudPassageBelowTheCeilingThenRecovers)
     auto loudLeft = tone(4.0f);
     auto loudRight = tone(1.0f);
     limiter.process(loudLeft, loudRight);
-    EXPECT_LE(peakOf(loudLeft), PeakLimiter::ceiling + 1e-6f);
-    EXPECT_GT(peakOf(loudLeft), PeakLimiter::ceiling * 0.95f);
-    EXPECT_LE(peakOf(loudRight), PeakLimiter::ceiling / 4 * 1.01f) << "both channels take the same gain";
+    EXPECT_LE(peakOf(loudLeft), PeakLimiter::kCeiling + 1e-6f);
+    EXPECT_GT(peakOf(loudLeft), PeakLimiter::kCeiling * 0.95f);
+    EXPECT_LE(peakOf(loudRight), PeakLimiter::kCeiling / 4 * 1.01f) << "both channels take the same gain";
 
     auto quietLeft = tone(0.1f);
     auto quietRight = tone(0.1f);

@@ -1,14 +1,54 @@
 #include "platform/media/fluidsynth/fluid_midi_device.h"
 
-#include "platform/media/fluidsynth/fluid_audio_output.h"
 #include "platform/media/fluidsynth/midi_synth.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <future>
 #include <utility>
 
 namespace sorabune {
 namespace {
+
+constexpr std::array kDriverNames{"pulseaudio", "alsa"};
+
+class FluidAudioOutput final : public AudioOutput {
+public:
+    FluidAudioOutput(FluidSettings settings, FluidAudioDriver driver)
+        : m_settings(std::move(settings))
+        , m_driver(std::move(driver))
+    {
+    }
+
+private:
+    FluidSettings m_settings;
+    FluidAudioDriver m_driver;
+};
+
+int renderInto(void *synth, int length, int, float *[], int outputCount, float *outputs[])
+{
+    if (outputCount < 2 || length < 0)
+        return FLUID_FAILED;
+    const auto frames = static_cast<std::size_t>(length);
+    static_cast<MidiSynth *>(synth)->render({outputs[0], frames}, {outputs[1], frames});
+    return FLUID_OK;
+}
+
+std::unique_ptr<AudioOutput> startFluidAudioOutput(MidiSynth &synth)
+{
+    for (const char *driverName : kDriverNames) {
+        FluidSettings settings(new_fluid_settings());
+        if (!settings)
+            return nullptr;
+        fluid_settings_setstr(settings.get(), "audio.driver", driverName);
+        fluid_settings_setnum(settings.get(), "synth.sample-rate", MidiSynth::kSampleRate);
+        FluidAudioDriver driver(new_fluid_audio_driver2(settings.get(), &renderInto, &synth));
+        if (driver)
+            return std::make_unique<FluidAudioOutput>(std::move(settings), std::move(driver));
+    }
+    return nullptr;
+}
 
 std::vector<std::string> standardSoundfonts()
 {
@@ -22,30 +62,37 @@ std::vector<std::string> standardSoundfonts()
 }
 
 // How long closing waits for a stop to fade out before the output goes.
-constexpr std::chrono::milliseconds fadeLimit{200};
+constexpr std::chrono::milliseconds kFadeLimit{200};
 
 } // namespace
 
 // What the device shares with its background jobs; the output is touched only by them.
 struct FluidMidiDevice::Engine {
-    Engine(std::vector<std::string> soundfonts, std::unique_ptr<AudioOutputFactory> factory)
+    Engine(std::vector<std::string> soundfonts, StartAudioOutput start)
         : synth(std::move(soundfonts))
-        , outputs(std::move(factory))
+        , startOutput(std::move(start))
     {
     }
 
     MidiSynth synth;
-    std::unique_ptr<AudioOutputFactory> outputs;
+    StartAudioOutput startOutput;
     std::unique_ptr<AudioOutput> output; // released before the synth it renders
 };
 
 FluidMidiDevice::FluidMidiDevice()
-    : FluidMidiDevice(standardSoundfonts(), std::make_unique<FluidAudioOutputFactory>())
+    : FluidMidiDevice(standardSoundfonts(), startFluidAudioOutput)
 {
+    // FluidSynth names its PulseAudio client "FluidSynth" and offers no setting
+    // for it; libpulse lets the environment override a client's properties when
+    // it connects, whichever server (PulseAudio or PipeWire) answers. Set here,
+    // in the thread that loads the module, and never over the user's own.
+    ::setenv("PULSE_PROP_OVERRIDE_application.name", "Sorabune", 0);
+    ::setenv("PULSE_PROP_OVERRIDE_application.id", SORABUNE_APP_ID, 0);
+    ::setenv("PULSE_PROP_OVERRIDE_application.icon_name", SORABUNE_APP_ID, 0);
 }
 
-FluidMidiDevice::FluidMidiDevice(std::vector<std::string> soundfonts, std::unique_ptr<AudioOutputFactory> outputs)
-    : m_engine(std::make_shared<Engine>(std::move(soundfonts), std::move(outputs)))
+FluidMidiDevice::FluidMidiDevice(std::vector<std::string> soundfonts, StartAudioOutput startOutput)
+    : m_engine(std::make_shared<Engine>(std::move(soundfonts), std::move(startOutput)))
 {
 }
 
@@ -53,7 +100,7 @@ FluidMidiDevice::~FluidMidiDevice()
 {
     if (m_outputOpen)
         closeOutput();
-    waitUntilIdle(shutdownLimit);
+    waitUntilIdle(kShutdownLimit);
 }
 
 void FluidMidiDevice::prepare()
@@ -72,14 +119,14 @@ MediaError FluidMidiDevice::openOutput()
     m_starter.post([engine = m_engine, answer] {
         MediaError error = engine->synth.load();
         if (error == MediaError::Success && !engine->output) {
-            engine->output = engine->outputs->start(engine->synth);
+            engine->output = engine->startOutput(engine->synth);
             if (!engine->output)
                 error = MediaError::NoAudioOutput;
         }
         answer->set_value(error);
     });
 
-    if (result.wait_for(outputStartLimit) != std::future_status::ready) {
+    if (result.wait_for(kOutputStartLimit) != std::future_status::ready) {
         // Still starting against a server that does not answer: whatever it
         // starts in the end must be let go again.
         closeOutput();
@@ -105,7 +152,7 @@ void FluidMidiDevice::closeOutput()
             return;
         releaser.post([engine, output]() mutable {
             // The fade of a stop just sent plays out before its stream ends; cutting it would click.
-            engine->synth.finishFade(fadeLimit);
+            engine->synth.finishFade(kFadeLimit);
             output.reset();
         });
     });

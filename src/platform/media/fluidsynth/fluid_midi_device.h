@@ -4,13 +4,27 @@
 #include "platform/serial_worker.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace sorabune {
 
-class AudioOutputFactory;
+class MidiSynth;
+
+// A running sound output, pulling samples from the synth on a thread of its
+// own. Destroying it stops it and ends that thread; both starting and
+// destroying may take long (libpulse drains its buffer): only ever done on a
+// background thread.
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+};
+
+// Starts an output of the synth, which outlives it; null when there is none.
+// May block for as long as a sound server takes to answer.
+using StartAudioOutput = std::function<std::unique_ptr<AudioOutput>(MidiSynth &synth)>;
 
 // The MIDI device on FluidSynth. Constructing it costs nothing; the soundfont
 // is loaded and the sound output started on a background thread, because
@@ -19,10 +33,13 @@ class AudioOutputFactory;
 class FluidMidiDevice final : public MidiDevice {
 public:
     // Debian's General MIDI soundfont (or a standard fallback), out through
-    // PulseAudio or ALSA.
+    // FluidSynth's drivers: PulseAudio, which PipeWire's pulse server also
+    // serves, named explicitly (FluidSynth's own default here is ALSA, with no
+    // fallback), then ALSA. The sound server lists the stream as Sorabune's,
+    // with its icon.
     FluidMidiDevice();
     // Tests choose the soundfonts and the output (one that renders on demand).
-    FluidMidiDevice(std::vector<std::string> soundfonts, std::unique_ptr<AudioOutputFactory> outputs);
+    FluidMidiDevice(std::vector<std::string> soundfonts, StartAudioOutput startOutput);
     ~FluidMidiDevice() override;
     FluidMidiDevice(const FluidMidiDevice &) = delete;
     FluidMidiDevice &operator=(const FluidMidiDevice &) = delete;
@@ -38,10 +55,10 @@ public:
 
     // How long openOutput() waits for the soundfont and the output before it
     // reports no audio output: a freeze this long only when the sound server hangs.
-    static constexpr std::chrono::milliseconds outputStartLimit{3000};
+    static constexpr std::chrono::milliseconds kOutputStartLimit{3000};
     // How long the destructor waits for the jobs left, so that the program
     // does not end under them.
-    static constexpr std::chrono::milliseconds shutdownLimit{3000};
+    static constexpr std::chrono::milliseconds kShutdownLimit{3000};
 
 private:
     struct Engine;

@@ -8,11 +8,10 @@
 namespace sorabune {
 namespace {
 
-constexpr double renderRate = 44100.0;
 // Long enough not to click, short enough to count as at once.
-constexpr std::size_t fadeFrames = 441; // 10 ms
+constexpr std::size_t kFadeFrames = 441; // 10 ms
 // Four of FluidSynth's 64-frame blocks.
-constexpr int voiceEndFrames = 256;
+constexpr int kVoiceEndFrames = 256;
 
 } // namespace
 
@@ -40,8 +39,8 @@ MediaError MidiSynth::load()
     FluidSettings settings(new_fluid_settings());
     if (!settings)
         return MediaError::DeviceError;
-    fluid_settings_setnum(settings.get(), "synth.sample-rate", renderRate);
-    fluid_settings_setnum(settings.get(), "synth.gain", gain);
+    fluid_settings_setnum(settings.get(), "synth.sample-rate", kSampleRate);
+    fluid_settings_setnum(settings.get(), "synth.gain", kGain);
     // A stopped alarm must leave nothing behind, and FluidSynth 2.3 has no way
     // to empty its reverb and chorus: their tail would open the next alarm.
     fluid_settings_setint(settings.get(), "synth.reverb.active", 0);
@@ -94,7 +93,7 @@ void MidiSynth::stop()
     // Without its player no new note starts; the notes that sound fade out in render().
     m_player.reset();
     m_state = State::FadingOut;
-    m_fadeFramesLeft = fadeFrames;
+    m_fadeFramesLeft = kFadeFrames;
 }
 
 void MidiSynth::finishFade(std::chrono::milliseconds limit)
@@ -112,9 +111,9 @@ void MidiSynth::silenceNow()
         // All Sound Off ends each voice within one block of rendering; that
         // block is rendered and dropped here, not heard at the next start.
         fluid_synth_all_sounds_off(m_synth.get(), -1);
-        std::array<float, voiceEndFrames> left{};
-        std::array<float, voiceEndFrames> right{};
-        fluid_synth_write_float(m_synth.get(), voiceEndFrames, left.data(), 0, 1, right.data(), 0, 1);
+        std::array<float, kVoiceEndFrames> left{};
+        std::array<float, kVoiceEndFrames> right{};
+        fluid_synth_write_float(m_synth.get(), kVoiceEndFrames, left.data(), 0, 1, right.data(), 0, 1);
     }
     m_limiter.reset();
     m_state = State::Silent;
@@ -136,7 +135,7 @@ void MidiSynth::render(std::span<float> left, std::span<float> right)
         return;
 
     for (std::size_t i = 0; i < frames; ++i) {
-        const float level = static_cast<float>(m_fadeFramesLeft) / fadeFrames;
+        const float level = static_cast<float>(m_fadeFramesLeft) / kFadeFrames;
         left[i] *= level;
         right[i] *= level;
         if (m_fadeFramesLeft > 0)
@@ -146,11 +145,6 @@ void MidiSynth::render(std::span<float> left, std::span<float> right)
         silenceNow();
         m_faded.notify_all();
     }
-}
-
-double MidiSynth::sampleRate() const
-{
-    return renderRate;
 }
 
 } // namespace sorabune

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "platform/media/fluidsynth/audio_output.h"
-#include "platform/media/fluidsynth/fluid_handles.h"
 #include "platform/media/fluidsynth/peak_limiter.h"
 #include "platform/media/media_error.h"
+
+#include <fluidsynth.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -15,12 +16,26 @@
 
 namespace sorabune {
 
+// One owner per FluidSynth handle. Declare them in the order of creation, so
+// that they are released in reverse: driver and player before the synth,
+// the synth before its settings.
+template<auto deleter>
+struct FluidDeleter {
+    template<typename T>
+    void operator()(T *handle) const { deleter(handle); }
+};
+
+using FluidSettings = std::unique_ptr<fluid_settings_t, FluidDeleter<delete_fluid_settings>>;
+using FluidSynth = std::unique_ptr<fluid_synth_t, FluidDeleter<delete_fluid_synth>>;
+using FluidPlayer = std::unique_ptr<fluid_player_t, FluidDeleter<delete_fluid_player>>;
+using FluidAudioDriver = std::unique_ptr<fluid_audio_driver_t, FluidDeleter<delete_fluid_audio_driver>>;
+
 // FluidSynth's synthesiser with a General MIDI soundfont, playing one file at
 // a time. The soundfont is loaded once and kept; each play gets a fresh
 // player. Rendering, playing and stopping may come from different threads:
 // one lock orders them, so the player is never created or deleted while the
 // synth renders (FluidSynth 2.3 does not lock its timer list for that).
-class MidiSynth final : public AudioSource {
+class MidiSynth final {
 public:
     // The first of the soundfonts that loads is used.
     explicit MidiSynth(std::vector<std::string> soundfonts);
@@ -40,13 +55,15 @@ public:
     // still sounds, so that nothing hangs over to the next output.
     void finishFade(std::chrono::milliseconds limit);
 
-    void render(std::span<float> left, std::span<float> right) override;
-    double sampleRate() const override;
+    // Fills both channels (of the same size) with what plays: called by the
+    // sound output, on its own thread.
+    void render(std::span<float> left, std::span<float> right);
 
+    static constexpr double kSampleRate = 44100.0;
     // Five times FluidSynth's default: a small band at ordinary volumes peaks
     // near -3 dBFS, one piano note near -18 dBFS. Denser passages are held
     // below full scale by the limiter.
-    static constexpr double gain = 1.0;
+    static constexpr double kGain = 1.0;
 
 private:
     enum class State { Silent, Playing, FadingOut };

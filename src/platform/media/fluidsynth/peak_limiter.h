@@ -9,7 +9,7 @@ namespace sorabune {
 // gain is chosen for ordinary files; dense full-velocity passages would clip.
 class PeakLimiter {
 public:
-    static constexpr float ceiling = 0.891f; // -1 dBFS
+    static constexpr float kCeiling = 0.891f; // -1 dBFS
 
     void process(std::span<float> left, std::span<float> right);
     void reset() { m_gain = 1.0f; }
