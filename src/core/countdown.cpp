@@ -35,7 +35,7 @@ void Countdown::applyChange(TextBox &box, int limit)
 {
     // Setting the text runs this change again, nested; it finds the limit and
     // goes on normally.
-    if (TextValue(box.text()) >= limit + 1)
+    if (textValue(box.text()) >= limit + 1)
         box.setText(std::to_string(limit));
     const std::string minutes = m_controls.Text2.text();
     const std::string hours = m_controls.Text1.text();
@@ -63,7 +63,7 @@ void Countdown::StartCountdown()
     m_alarm.SilencePlayback();
     m_controls.Timer1.setInterval(kTickMilliseconds);
     m_controls.Timer1.setEnabled(true);
-    m_values.StartSecond = RoundToInt32(m_clock.now());
+    m_values.StartSecond = roundToInt32(m_clock.now());
     const std::string minutes = m_controls.Text2.text();
     const std::string hours = m_controls.Text1.text();
     m_values.TotalSeconds = ComputeTotalSeconds(hours, minutes);
@@ -73,8 +73,8 @@ void Countdown::StartCountdown()
 
 void Countdown::TickCountdown()
 {
-    m_values.ElapsedSeconds = RoundToInt32(m_clock.now() - m_values.StartSecond);
-    const std::int32_t remaining = SaturateToInt32(std::int64_t{m_values.TotalSeconds} - m_values.ElapsedSeconds);
+    m_values.ElapsedSeconds = roundToInt32(m_clock.now() - m_values.StartSecond);
+    const std::int32_t remaining = saturateToInt32(std::int64_t{m_values.TotalSeconds} - m_values.ElapsedSeconds);
     showSeconds(remaining);
     if (remaining >= 1)
         return;

@@ -15,7 +15,7 @@ std::int16_t FilterEntryKey(std::int16_t key, bool running)
     return key;
 }
 
-double TextValue(std::string_view text)
+double textValue(std::string_view text)
 {
     std::size_t at = 0;
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
@@ -37,7 +37,7 @@ double TextValue(std::string_view text)
     return sign * value;
 }
 
-std::int32_t RoundToInt32(double value)
+std::int32_t roundToInt32(double value)
 {
     if (std::isnan(value))
         return 0;
@@ -50,16 +50,16 @@ std::int32_t RoundToInt32(double value)
     return static_cast<std::int32_t>(rounded);
 }
 
-std::int32_t SaturateToInt32(std::int64_t value)
+std::int32_t saturateToInt32(std::int64_t value)
 {
-    constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value < lowest ? lowest : value > highest ? highest : value);
+    constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kHighest = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value < kLowest ? kLowest : value > kHighest ? kHighest : value);
 }
 
 std::int32_t ComputeTotalSeconds(std::string_view hoursText, std::string_view minutesText)
 {
-    return RoundToInt32(TextValue(hoursText) * 3600 + TextValue(minutesText) * 60);
+    return roundToInt32(textValue(hoursText) * 3600 + textValue(minutesText) * 60);
 }
 
 CountdownParts SplitSeconds(std::int32_t n)
@@ -74,7 +74,7 @@ CountdownParts SplitSeconds(std::int32_t n)
 namespace {
 
 // The number pattern "00": at least two digits, a minus sign in front when negative.
-std::string FormatTwoDigits(long long value)
+std::string formatTwoDigits(long long value)
 {
     const unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
                                                    : static_cast<unsigned long long>(value);
@@ -89,8 +89,8 @@ std::string FormatTwoDigits(long long value)
 std::string FormatCountdown(const CountdownParts &parts)
 {
     // HoursPart is the floor of a 32-bit count divided by 3600: always a small integer.
-    return FormatTwoDigits(static_cast<long long>(parts.HoursPart)) + " : "
-        + FormatTwoDigits(parts.MinutesPart) + " : " + FormatTwoDigits(parts.SecondsPart);
+    return formatTwoDigits(static_cast<long long>(parts.HoursPart)) + " : "
+        + formatTwoDigits(parts.MinutesPart) + " : " + formatTwoDigits(parts.SecondsPart);
 }
 
 } // namespace sorabune

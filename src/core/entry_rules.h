@@ -19,14 +19,14 @@ std::int16_t FilterEntryKey(std::int16_t key, bool running);
 
 // The leading decimal number of a text (blanks before it skipped, an optional
 // sign, an optional fraction); 0 when there is none.
-double TextValue(std::string_view text);
+double textValue(std::string_view text);
 
 // Rounds to the nearest integer, halves to even. Values outside 32 bits
 // saturate and NaN gives 0, so no text can make the conversion undefined.
-std::int32_t RoundToInt32(double value);
+std::int32_t roundToInt32(double value);
 
 // Narrows a 64-bit result to 32 bits, saturating.
-std::int32_t SaturateToInt32(std::int64_t value);
+std::int32_t saturateToInt32(std::int64_t value);
 
 std::int32_t ComputeTotalSeconds(std::string_view hoursText, std::string_view minutesText);
 

@@ -54,24 +54,24 @@ INSTANTIATE_TEST_SUITE_P(Keys, FilterEntryKeyTest, ::testing::Values(
 
 TEST(TextValueTest, ReadsTheLeadingDecimalNumber)
 {
-    EXPECT_EQ(TextValue(""), 0);
-    EXPECT_EQ(TextValue("0"), 0);
-    EXPECT_EQ(TextValue("07"), 7);
-    EXPECT_EQ(TextValue("72"), 72);
-    EXPECT_EQ(TextValue("-9"), -9);
-    EXPECT_EQ(TextValue("+5"), 5);
-    EXPECT_EQ(TextValue(" 8"), 8);
-    EXPECT_EQ(TextValue("5a"), 5);
-    EXPECT_EQ(TextValue("a5"), 0);
-    EXPECT_EQ(TextValue("-"), 0);
-    EXPECT_EQ(TextValue(" "), 0);
-    EXPECT_DOUBLE_EQ(TextValue(".5"), 0.5);
-    EXPECT_DOUBLE_EQ(TextValue("1.5"), 1.5);
+    EXPECT_EQ(textValue(""), 0);
+    EXPECT_EQ(textValue("0"), 0);
+    EXPECT_EQ(textValue("07"), 7);
+    EXPECT_EQ(textValue("72"), 72);
+    EXPECT_EQ(textValue("-9"), -9);
+    EXPECT_EQ(textValue("+5"), 5);
+    EXPECT_EQ(textValue(" 8"), 8);
+    EXPECT_EQ(textValue("5a"), 5);
+    EXPECT_EQ(textValue("a5"), 0);
+    EXPECT_EQ(textValue("-"), 0);
+    EXPECT_EQ(textValue(" "), 0);
+    EXPECT_DOUBLE_EQ(textValue(".5"), 0.5);
+    EXPECT_DOUBLE_EQ(textValue("1.5"), 1.5);
 }
 
 TEST(TextValueTest, HugeTextStaysFinite)
 {
-    EXPECT_TRUE(std::isinf(TextValue(std::string(400, '9'))));
+    EXPECT_TRUE(std::isinf(textValue(std::string(400, '9'))));
     EXPECT_EQ(ComputeTotalSeconds(std::string(400, '9'), "0"), std::numeric_limits<std::int32_t>::max());
     EXPECT_EQ(ComputeTotalSeconds("-" + std::string(400, '9'), "0"), std::numeric_limits<std::int32_t>::min());
     EXPECT_EQ(ComputeTotalSeconds("-" + std::string(400, '9'), std::string(400, '9')), 0); // inf - inf
@@ -79,19 +79,19 @@ TEST(TextValueTest, HugeTextStaysFinite)
 
 TEST(RoundToInt32Test, RoundsHalvesToEvenAndSaturates)
 {
-    EXPECT_EQ(RoundToInt32(0.5), 0);
-    EXPECT_EQ(RoundToInt32(1.5), 2);
-    EXPECT_EQ(RoundToInt32(2.5), 2);
-    EXPECT_EQ(RoundToInt32(-0.5), 0);
-    EXPECT_EQ(RoundToInt32(-1.5), -2);
-    EXPECT_EQ(RoundToInt32(2.4999), 2);
-    EXPECT_EQ(RoundToInt32(2.5001), 3);
-    EXPECT_EQ(RoundToInt32(1e12), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(RoundToInt32(-1e12), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(RoundToInt32(std::nan("")), 0);
-    EXPECT_EQ(SaturateToInt32(std::int64_t{1} << 40), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(SaturateToInt32(-(std::int64_t{1} << 40)), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(SaturateToInt32(-42), -42);
+    EXPECT_EQ(roundToInt32(0.5), 0);
+    EXPECT_EQ(roundToInt32(1.5), 2);
+    EXPECT_EQ(roundToInt32(2.5), 2);
+    EXPECT_EQ(roundToInt32(-0.5), 0);
+    EXPECT_EQ(roundToInt32(-1.5), -2);
+    EXPECT_EQ(roundToInt32(2.4999), 2);
+    EXPECT_EQ(roundToInt32(2.5001), 3);
+    EXPECT_EQ(roundToInt32(1e12), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(roundToInt32(-1e12), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(roundToInt32(std::nan("")), 0);
+    EXPECT_EQ(saturateToInt32(std::int64_t{1} << 40), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(saturateToInt32(-(std::int64_t{1} << 40)), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(saturateToInt32(-42), -42);
 }
 
 TEST(ComputeTotalSecondsTest, CombinesHoursAndMinutes)
