@@ -4,8 +4,7 @@
 // without an error (else it would play silence instead of the beeps), and the
 // samples must be numbers.
 #include "platform/media/fluidsynth/midi_synth.h"
-#include "platform/media/midi_file_format.h"
-#include "platform/media/midi_file_reader.h"
+#include "platform/media/midi_file.h"
 
 #include <fluidsynth.h>
 

@@ -1,7 +1,7 @@
 #include "platform/media/media_command_interpreter.h"
 
 #include "platform/media/midi_device.h"
-#include "platform/media/midi_file_reader.h"
+#include "platform/media/midi_file.h"
 
 #include <QLoggingCategory>
 

@@ -5,10 +5,8 @@ set(SORABUNE_MEDIA_SOURCES
     media_command_interpreter.h
     media_error.h
     midi_device.h
-    midi_file_format.cpp
-    midi_file_format.h
-    midi_file_reader.cpp
-    midi_file_reader.h
+    midi_file.cpp
+    midi_file.h
 )
 list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 

@@ -1,5 +1,5 @@
 #include "platform/media/media_command_interpreter.h"
-#include "platform/media/midi_file_reader.h"
+#include "platform/media/midi_file.h"
 
 #include "fakes/fake_midi_device.h"
 #include "support/listening_socket.h"
@@ -192,9 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
                  MediaError::NotMidiFile},
         FileCase{"HeaderOnly", [](const auto &d) { return writeFile(d, "header.mid", testing::midiHeader(0, 1)); },
                  MediaError::NotMidiFile},
-        FileCase{"AtTheSizeCap", [](const auto &d) { return paddedFile(d, maxMidiFileSize); },
+        FileCase{"AtTheSizeCap", [](const auto &d) { return paddedFile(d, kMaxMidiFileSize); },
                  MediaError::Success},
-        FileCase{"OverTheSizeCap", [](const auto &d) { return paddedFile(d, maxMidiFileSize + 1); },
+        FileCase{"OverTheSizeCap", [](const auto &d) { return paddedFile(d, kMaxMidiFileSize + 1); },
                  MediaError::NotMidiFile}),
     [](const auto &info) { return info.param.name; });
 

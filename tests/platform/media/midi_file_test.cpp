@@ -1,4 +1,4 @@
-#include "platform/media/midi_file_format.h"
+#include "platform/media/midi_file.h"
 
 #include "support/midi_file_builder.h"
 
@@ -87,9 +87,9 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"EmptyTrack", single({}), true},
         FormatCase{"OtherChunkBeforeTrack", join({midiHeader(0, 1), testing::midiChunk("XFIH", Bytes{1, 2, 3}), track(endOfTrack)}), true},
         FormatCase{"BytesAfterLastTrack", join({single(endOfTrack), {0, 0, 0}}), true},
-        FormatCase{"MostTracks", join({midiHeader(1, maxMidiTracks), repeated(track(endOfTrack), maxMidiTracks)}), true},
+        FormatCase{"MostTracks", join({midiHeader(1, kMaxMidiTracks), repeated(track(endOfTrack), kMaxMidiTracks)}), true},
         FormatCase{"LongestDelta", single({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x2F, 0x00}), true},
-        FormatCase{"MostEvents", single(join({noteOn, repeated({0x00, 60, 100}, maxMidiEvents - 1)})), true},
+        FormatCase{"MostEvents", single(join({noteOn, repeated({0x00, 60, 100}, kMaxMidiEvents - 1)})), true},
         // Not playable.
         FormatCase{"Empty", {}, false},
         FormatCase{"Riff", join({Bytes{'R', 'I', 'F', 'F'}, single(endOfTrack)}), false},
@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"HeaderLengthSeven", join({Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 7, 0, 0, 0, 1, 1, 0xE0, 0}, track(endOfTrack)}), false},
         FormatCase{"Format3", join({midiHeader(3, 1), track(endOfTrack)}), false},
         FormatCase{"NoTracks", midiHeader(0, 0), false},
-        FormatCase{"TooManyTracks", join({midiHeader(1, maxMidiTracks + 1), repeated(track(endOfTrack), maxMidiTracks + 1)}), false},
+        FormatCase{"TooManyTracks", join({midiHeader(1, kMaxMidiTracks + 1), repeated(track(endOfTrack), kMaxMidiTracks + 1)}), false},
         FormatCase{"DivisionZero", join({midiHeader(0, 1, 0), track(endOfTrack)}), false},
         FormatCase{"SmpteTiming", join({midiHeader(0, 1, 0xE728), track(endOfTrack)}), false},
         FormatCase{"TrackMissing", join({midiHeader(1, 2), track(endOfTrack)}), false},
@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"SysexContinuation", single({0x00, 0xF7, 1, 0x7F}), false},
         FormatCase{"SystemRealTime", single({0x00, 0xF8}), false},
         FormatCase{"TicksPastAnInt", single(repeated({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00}, 9)), false},
-        FormatCase{"TooManyEvents", single(join({noteOn, repeated({0x00, 60, 100}, maxMidiEvents)})), false}),
+        FormatCase{"TooManyEvents", single(join({noteOn, repeated({0x00, 60, 100}, kMaxMidiEvents)})), false}),
     [](const auto &info) { return info.param.name; });
 
 } // namespace

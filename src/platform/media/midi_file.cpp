@@ -1,9 +1,14 @@
-#include "platform/media/midi_file_format.h"
+#include "platform/media/midi_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
 #include <optional>
-#include <string_view>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace sorabune {
 namespace {
@@ -71,17 +76,17 @@ private:
     std::size_t m_position = 0;
 };
 
-constexpr std::uint8_t metaEvent = 0xFF;
-constexpr std::uint8_t systemExclusive = 0xF0;
-constexpr std::uint8_t metaEndOfTrack = 0x2F;
-constexpr std::uint8_t metaTempo = 0x51;
+constexpr std::uint8_t kMetaEvent = 0xFF;
+constexpr std::uint8_t kSystemExclusive = 0xF0;
+constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
+constexpr std::uint8_t kMetaTempo = 0x51;
 
 // FluidSynth refuses the whole file when one of these meta events has another length.
 std::optional<std::uint32_t> requiredMetaLength(std::uint8_t type)
 {
     switch (type) {
-    case metaEndOfTrack: return 0;
-    case metaTempo: return 3;
+    case kMetaEndOfTrack: return 0;
+    case kMetaTempo: return 3;
     case 0x54: return 5; // SMPTE offset
     case 0x58: return 4; // time signature
     case 0x59: return 2; // key signature
@@ -107,7 +112,7 @@ bool isPlayableTrack(std::span<const std::uint8_t> track, std::size_t &events)
         // The player adds up a track's ticks in an int.
         if (!delta || (ticks += *delta) > std::numeric_limits<std::int32_t>::max())
             return false;
-        if (++events > maxMidiEvents)
+        if (++events > kMaxMidiEvents)
             return false;
 
         const auto first = reader.byte();
@@ -131,12 +136,12 @@ bool isPlayableTrack(std::span<const std::uint8_t> track, std::size_t &events)
                     return false;
             }
             runningStatus = status;
-        } else if (status == systemExclusive) {
+        } else if (status == kSystemExclusive) {
             const auto length = reader.variableLength();
             if (!length || !reader.take(*length))
                 return false;
             runningStatus = 0;
-        } else if (status == metaEvent) {
+        } else if (status == kMetaEvent) {
             const auto type = reader.byte();
             const auto length = type && isDataByte(*type) ? reader.variableLength() : std::nullopt;
             const auto data = length ? reader.take(*length) : std::nullopt;
@@ -145,10 +150,10 @@ bool isPlayableTrack(std::span<const std::uint8_t> track, std::size_t &events)
             const auto required = requiredMetaLength(*type);
             if (required && *length != *required)
                 return false;
-            if (*type == metaEndOfTrack)
+            if (*type == kMetaEndOfTrack)
                 return true; // the player ignores whatever follows
             // The player divides by the tempo: zero would stop its clock for good.
-            if (*type == metaTempo && std::all_of(data->begin(), data->end(), [](auto b) { return b == 0; }))
+            if (*type == kMetaTempo && std::all_of(data->begin(), data->end(), [](auto b) { return b == 0; }))
                 return false;
             runningStatus = 0;
         } else {
@@ -168,6 +173,31 @@ bool isChunkName(std::span<const std::uint8_t> tag)
     return true;
 }
 
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+MidiFileContents failure(MediaError error)
+{
+    return {error, {}};
+}
+
 } // namespace
 
 bool isPlayableMidiFile(std::span<const std::uint8_t> bytes)
@@ -181,7 +211,7 @@ bool isPlayableMidiFile(std::span<const std::uint8_t> bytes)
     const auto format = reader.bigEndian(2);
     const auto trackCount = reader.bigEndian(2);
     const auto division = reader.bigEndian(2);
-    if (!headerLength || !format || !trackCount || !division || *headerLength != 6 || *format > 2 || *trackCount == 0 || *trackCount > maxMidiTracks)
+    if (!headerLength || !format || !trackCount || !division || *headerLength != 6 || *format > 2 || *trackCount == 0 || *trackCount > kMaxMidiTracks)
         return false;
     // Zero ticks per beat cannot be played, and the player does not support SMPTE timing.
     if (*division == 0 || (*division & 0x8000u) != 0)
@@ -203,6 +233,57 @@ bool isPlayableMidiFile(std::span<const std::uint8_t> bytes)
         ++found;
     }
     return true; // bytes after the last track are ignored
+}
+
+MidiFileContents readMidiFile(std::string_view path)
+{
+    if (path.find('\0') != std::string_view::npos)
+        return failure(MediaError::FileNotReadable);
+    const std::string name(path);
+
+    // Look before opening: opening a device can have effects of its own (a
+    // watchdog starts counting), and a FIFO would wait for a writer.
+    struct stat status{};
+    if (::stat(name.c_str(), &status) != 0)
+        return failure(MediaError::FileNotReadable);
+    if (!S_ISREG(status.st_mode))
+        return failure(MediaError::NotRegularFile);
+
+    // O_NONBLOCK in case the name was swapped for a FIFO in between.
+    const FileDescriptor file(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0)
+        return failure(errno == ENXIO ? MediaError::NotRegularFile : MediaError::FileNotReadable);
+    if (::fstat(file.get(), &status) != 0)
+        return failure(MediaError::FileNotReadable);
+    if (!S_ISREG(status.st_mode))
+        return failure(MediaError::NotRegularFile);
+    if (status.st_size <= 0 || static_cast<std::uint64_t>(status.st_size) > kMaxMidiFileSize)
+        return failure(MediaError::NotMidiFile);
+
+    // Read to the end, not to the size seen: the file may be growing. One byte
+    // more than the cap tells a file that grew too large.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() > kMaxMidiFileSize)
+                return failure(MediaError::NotMidiFile);
+            bytes.resize(std::min(bytes.size() * 2, kMaxMidiFileSize + 1));
+        }
+        const ssize_t count = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return failure(MediaError::FileNotReadable);
+        if (count == 0)
+            break;
+        filled += static_cast<std::size_t>(count);
+    }
+    bytes.resize(filled);
+
+    if (!isPlayableMidiFile(bytes))
+        return failure(MediaError::NotMidiFile);
+    return {MediaError::Success, std::move(bytes)};
 }
 
 } // namespace sorabune
