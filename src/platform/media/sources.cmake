@@ -16,7 +16,5 @@ set(SORABUNE_FLUIDSYNTH_SOURCES
     fluid_midi_device.h
     midi_synth.cpp
     midi_synth.h
-    peak_limiter.cpp
-    peak_limiter.h
 )
 list(TRANSFORM SORABUNE_FLUIDSYNTH_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/fluidsynth/)

@@ -1,5 +1,5 @@
 #include "platform/media/fluidsynth/fluid_midi_device.h"
-#include "platform/media/fluidsynth/peak_limiter.h"
+#include "platform/media/fluidsynth/midi_synth.h"
 #include "platform/media/media_command_interpreter.h"
 
 #include "support/manual_audio_output.h"

@@ -1,4 +1,4 @@
-#include "platform/media/fluidsynth/peak_limiter.h"
+#include "platform/media/fluidsynth/midi_synth.h"
 
 #include "support/audio_level.h"
 

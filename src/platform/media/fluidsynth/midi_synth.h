@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/media/fluidsynth/peak_limiter.h"
 #include "platform/media/media_error.h"
 
 #include <fluidsynth.h>
@@ -29,6 +28,20 @@ using FluidSettings = std::unique_ptr<fluid_settings_t, FluidDeleter<delete_flui
 using FluidSynth = std::unique_ptr<fluid_synth_t, FluidDeleter<delete_fluid_synth>>;
 using FluidPlayer = std::unique_ptr<fluid_player_t, FluidDeleter<delete_fluid_player>>;
 using FluidAudioDriver = std::unique_ptr<fluid_audio_driver_t, FluidDeleter<delete_fluid_audio_driver>>;
+
+// Keeps stereo samples below a ceiling: the gain drops at once to what the
+// loudest sample allows, then recovers over about 100 ms. The synthesiser's
+// gain is chosen for ordinary files; dense full-velocity passages would clip.
+class PeakLimiter {
+public:
+    static constexpr float kCeiling = 0.891f; // -1 dBFS
+
+    void process(std::span<float> left, std::span<float> right);
+    void reset() { m_gain = 1.0f; }
+
+private:
+    float m_gain = 1.0f;
+};
 
 // FluidSynth's synthesiser with a General MIDI soundfont, playing one file at
 // a time. The soundfont is loaded once and kept; each play gets a fresh
