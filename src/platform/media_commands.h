@@ -5,9 +5,9 @@
 
 namespace sorabune {
 
-// Media command strings: "open \"PATH\" alias NAME", "play NAME", "stop NAME",
-// "close NAME". Answers 0 for success and a nonzero error code otherwise; never
-// throws.
+// The alarm's media command strings: "open \"PATH\" alias bgm", "play bgm",
+// "stop bgm", "close bgm". Answers 0 for success and a nonzero error code
+// otherwise; never throws.
 class MediaCommands {
 public:
     virtual ~MediaCommands() = default;
