@@ -60,7 +60,7 @@ public:
         const pa_buffer_attr attributes{static_cast<std::uint32_t>(-1), 0, 0, 0, fragment};
         int error = 0;
         m_stream = pa_simple_new(nullptr, "sorabune-bench", PA_STREAM_RECORD, "sorabune_null.monitor", "onset",
-                                 &sampleFormat, nullptr, &attributes, &error);
+            &sampleFormat, nullptr, &attributes, &error);
         if (!m_stream) {
             std::fprintf(stderr, "cannot record: %d\n", error);
             std::exit(1);
@@ -90,7 +90,8 @@ private:
             if (pa_simple_read(m_stream, fragment.data(), fragment.size() * sizeof(std::int16_t), &error) < 0)
                 return;
             const auto readAt = Clock::now();
-            const auto loud = std::find_if(fragment.begin(), fragment.end(), [](auto s) { return std::abs(s) >= audible; });
+            const auto loud =
+                std::find_if(fragment.begin(), fragment.end(), [](auto s) { return std::abs(s) >= audible; });
             if (loud == fragment.end())
                 continue;
             const auto after = std::chrono::microseconds(1'000'000 * (fragment.end() - loud) / rate);
@@ -134,7 +135,7 @@ int playOnce(bool prepared, const std::string &song)
     const bool played = interpreter.send("play bgm") == 0;
     const auto afterPlay = Clock::now();
     std::printf("%lld %.2f %.3f\n", static_cast<long long>(start.time_since_epoch().count()),
-                milliseconds(afterOpen - start), milliseconds(afterPlay - afterOpen));
+        milliseconds(afterOpen - start), milliseconds(afterPlay - afterOpen));
     std::fflush(stdout);
     std::this_thread::sleep_for(1s);
     interpreter.send("stop bgm");
@@ -159,8 +160,8 @@ int latency(int runs)
     std::vector<double> playTime[2];
     for (int run = 0; run < runs; ++run) {
         for (const bool prepared : {false, true}) {
-            const std::string command = "/proc/" + std::to_string(::getpid()) + "/exe play-once "
-                + (prepared ? "prepared " : "cold ") + song;
+            const std::string command =
+                "/proc/" + std::to_string(::getpid()) + "/exe play-once " + (prepared ? "prepared " : "cold ") + song;
             std::FILE *child = ::popen(command.c_str(), "r");
             long long start = 0;
             double open = 0;
@@ -181,8 +182,8 @@ int latency(int runs)
         const char *label = prepared ? "prepared" : "cold";
         std::printf("open_to_sound_ms_%s %.1f\n", label, median(onset[prepared]));
         std::printf("open_to_sound_ms_%s_min_max %.1f %.1f\n", label,
-                    *std::min_element(onset[prepared].begin(), onset[prepared].end()),
-                    *std::max_element(onset[prepared].begin(), onset[prepared].end()));
+            *std::min_element(onset[prepared].begin(), onset[prepared].end()),
+            *std::max_element(onset[prepared].begin(), onset[prepared].end()));
         std::printf("open_command_ms_%s %.1f\n", label, median(openTime[prepared]));
         std::printf("play_command_ms_%s %.2f\n", label, median(playTime[prepared]));
     }

@@ -10,9 +10,9 @@ namespace sorabune::bench {
 
 // What /proc and the process's CPU clock tell about a running process.
 struct ProcessSample {
-    double cpuMs = 0;          // the process CPU clock: every thread, in nanoseconds
-    double tickCpuMs = 0;      // utime + stime of /proc/PID/stat, in clock ticks
-    std::int64_t voluntarySwitches = 0;    // summed over the threads alive now
+    double cpuMs = 0;                   // the process CPU clock: every thread, in nanoseconds
+    double tickCpuMs = 0;               // utime + stime of /proc/PID/stat, in clock ticks
+    std::int64_t voluntarySwitches = 0; // summed over the threads alive now
     std::int64_t mainVoluntarySwitches = 0;
     int threads = 0;
 };

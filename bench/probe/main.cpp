@@ -12,18 +12,17 @@ namespace {
 
 void usage()
 {
-    std::fputs(
-        "usage: sorabune_probe SCENARIO [--name value]... [-- PROGRAM [ARGUMENT]...]\n"
-        "  calibrate  plays a test tone --rounds (5) times; each time, when SoundOnset heard it\n"
-        "          on --source less when PulseAudio says it played it\n"
-        "  start   exec to MapNotify; VmRSS and RssAnon --settle-ms (2000) after it\n"
-        "  idle    CPU time and voluntary context switches over --seconds (10) untouched,\n"
-        "          then over as long while a countdown of --minutes (1) runs\n"
-        "  midi    chooses --file through the dialog of the MIDI option, starts a zero-length\n"
-        "          countdown --rounds (2) times; each time, expiry to the first sample at or\n"
-        "          above --threshold (0.001) played on --source; then, stopped, as idle\n"
-        "  phase   a countdown of --hours and --minutes; press to the first XKB bell; --speed F\n"
-        "          when the program runs F times fast under libfaketime; printed as --figure\n",
+    std::fputs("usage: sorabune_probe SCENARIO [--name value]... [-- PROGRAM [ARGUMENT]...]\n"
+               "  calibrate  plays a test tone --rounds (5) times; each time, when SoundOnset heard it\n"
+               "          on --source less when PulseAudio says it played it\n"
+               "  start   exec to MapNotify; VmRSS and RssAnon --settle-ms (2000) after it\n"
+               "  idle    CPU time and voluntary context switches over --seconds (10) untouched,\n"
+               "          then over as long while a countdown of --minutes (1) runs\n"
+               "  midi    chooses --file through the dialog of the MIDI option, starts a zero-length\n"
+               "          countdown --rounds (2) times; each time, expiry to the first sample at or\n"
+               "          above --threshold (0.001) played on --source; then, stopped, as idle\n"
+               "  phase   a countdown of --hours and --minutes; press to the first XKB bell; --speed F\n"
+               "          when the program runs F times fast under libfaketime; printed as --figure\n",
         stderr);
 }
 

@@ -28,7 +28,8 @@ void printSpan(const std::string &prefix, const ProcessSample &from, const Proce
     print((prefix + "_cpu_ms").c_str(), to.cpuMs - from.cpuMs);
     print((prefix + "_stat_cpu_ms").c_str(), to.tickCpuMs - from.tickCpuMs);
     print((prefix + "_wakeups").c_str(), static_cast<double>(to.voluntarySwitches - from.voluntarySwitches));
-    print((prefix + "_wakeups_main").c_str(), static_cast<double>(to.mainVoluntarySwitches - from.mainVoluntarySwitches));
+    print(
+        (prefix + "_wakeups_main").c_str(), static_cast<double>(to.mainVoluntarySwitches - from.mainVoluntarySwitches));
     print((prefix + "_threads").c_str(), to.threads);
 }
 

@@ -3,8 +3,8 @@
 #include "monotonic.h"
 
 #include <algorithm>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 #include <thread>
 
@@ -21,7 +21,11 @@ constexpr double kWarmUpMs = 500;
 // pa_threaded_mainloop's lock for one scope.
 class LoopLock {
 public:
-    explicit LoopLock(pa_threaded_mainloop *loop) : m_loop(loop) { pa_threaded_mainloop_lock(m_loop); }
+    explicit LoopLock(pa_threaded_mainloop *loop)
+        : m_loop(loop)
+    {
+        pa_threaded_mainloop_lock(m_loop);
+    }
     ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
     LoopLock(const LoopLock &) = delete;
     LoopLock &operator=(const LoopLock &) = delete;

@@ -18,7 +18,8 @@ SyntheticInput::SyntheticInput(const XConnection &connection)
     : m_connection(connection)
 {
     xcb_connection_t *c = connection.get();
-    XcbReply<xcb_test_get_version_reply_t> version(xcb_test_get_version_reply(c, xcb_test_get_version(c, 2, 2), nullptr));
+    XcbReply<xcb_test_get_version_reply_t> version(
+        xcb_test_get_version_reply(c, xcb_test_get_version(c, 2, 2), nullptr));
     if (!version)
         throw std::runtime_error("the X server has no XTEST extension");
     const xcb_setup_t *setup = xcb_get_setup(c);
@@ -70,7 +71,7 @@ SyntheticInput::Key SyntheticInput::find(std::uint32_t keysym) const
         const auto column = static_cast<int>(i % static_cast<std::size_t>(m_keysymsPerKeycode));
         if (m_keysyms[i] == keysym && column < 2)
             return Key{static_cast<xcb_keycode_t>(m_minKeycode + i / static_cast<std::size_t>(m_keysymsPerKeycode)),
-                       column == 1};
+                column == 1};
     }
     throw std::runtime_error("no key gives the keysym " + std::to_string(keysym));
 }
@@ -78,7 +79,7 @@ SyntheticInput::Key SyntheticInput::find(std::uint32_t keysym) const
 void SyntheticInput::fake(std::uint8_t type, std::uint8_t detail, int x, int y) const
 {
     xcb_test_fake_input(m_connection.get(), type, detail, XCB_CURRENT_TIME, m_connection.root(),
-                        static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
+        static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
 }
 
 } // namespace sorabune::bench

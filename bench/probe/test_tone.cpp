@@ -3,8 +3,8 @@
 #include "monotonic.h"
 
 #include <cmath>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace sorabune::bench {
@@ -25,8 +25,8 @@ TestTone::TestTone()
     attributes.minreq = static_cast<std::uint32_t>(-1);
     attributes.fragsize = static_cast<std::uint32_t>(-1);
     int error = 0;
-    m_stream.reset(pa_simple_new(nullptr, "sorabune-probe", PA_STREAM_PLAYBACK, nullptr, "test tone", &kSpec, nullptr,
-                                 &attributes, &error));
+    m_stream.reset(pa_simple_new(
+        nullptr, "sorabune-probe", PA_STREAM_PLAYBACK, nullptr, "test tone", &kSpec, nullptr, &attributes, &error));
     if (!m_stream)
         throw std::runtime_error(std::string("cannot play on PulseAudio: ") + pa_strerror(error));
 }

@@ -29,14 +29,14 @@ XEventWatch::XEventWatch(const XConnection &connection)
 void XEventWatch::watchBells()
 {
     xcb_connection_t *c = m_connection.get();
-    XcbReply<xcb_xkb_use_extension_reply_t> use(
-        xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
+    XcbReply<xcb_xkb_use_extension_reply_t> use(xcb_xkb_use_extension_reply(
+        c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
     const xcb_query_extension_reply_t *xkb = xcb_get_extension_data(c, &xcb_xkb_id);
     if (!use || !use->supported || !xkb || !xkb->present)
         throw std::runtime_error("the X server has no XKB extension");
     m_xkbEventBase = xkb->first_event;
-    xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0,
-                          XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0, 0, nullptr);
+    xcb_xkb_select_events(
+        c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0, XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0, 0, nullptr);
     m_connection.roundTrip();
 }
 

@@ -13,10 +13,10 @@ namespace sorabune {
 // held in them: (Timer1 enabled, Command1 enabled) is idle (false, true),
 // running (true, false) or ringing (true, true).
 struct CountdownControls {
-    TextBox &Text1;       // hours
-    TextBox &Text2;       // minutes
-    Label &Label6;        // the countdown display
-    Label &Label4;        // the chosen MIDI file
+    TextBox &Text1; // hours
+    TextBox &Text2; // minutes
+    Label &Label6;  // the countdown display
+    Label &Label4;  // the chosen MIDI file
     CommandButton &Command1;
     Timer &Timer1;
     OptionButton &Option1; // beep

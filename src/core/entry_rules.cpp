@@ -76,8 +76,8 @@ namespace {
 // The number pattern "00": at least two digits, a minus sign in front when negative.
 std::string formatTwoDigits(long long value)
 {
-    const unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                                   : static_cast<unsigned long long>(value);
+    const unsigned long long magnitude =
+        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     std::string digits = std::to_string(magnitude);
     if (digits.size() < 2)
         digits.insert(0, 1, '0');
@@ -89,8 +89,8 @@ std::string formatTwoDigits(long long value)
 std::string FormatCountdown(const CountdownParts &parts)
 {
     // HoursPart is the floor of a 32-bit count divided by 3600: always a small integer.
-    return formatTwoDigits(static_cast<long long>(parts.HoursPart)) + " : "
-        + formatTwoDigits(parts.MinutesPart) + " : " + formatTwoDigits(parts.SecondsPart);
+    return formatTwoDigits(static_cast<long long>(parts.HoursPart)) + " : " + formatTwoDigits(parts.MinutesPart) + " : "
+        + formatTwoDigits(parts.SecondsPart);
 }
 
 } // namespace sorabune

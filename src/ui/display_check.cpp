@@ -130,8 +130,9 @@ DisplayChoice chooseDisplay()
     if (isSet("DISPLAY"))
         return {{}, "Sorabune: cannot open the display " + std::string(std::getenv("DISPLAY")) + "."};
     if (isSet("WAYLAND_DISPLAY"))
-        return {{}, noDisplay("the Wayland display " + std::string(std::getenv("WAYLAND_DISPLAY"))
-                        + " does not answer, and DISPLAY is not set")};
+        return {{},
+            noDisplay("the Wayland display " + std::string(std::getenv("WAYLAND_DISPLAY"))
+                + " does not answer, and DISPLAY is not set")};
     return {{}, noDisplay("DISPLAY is not set")};
 }
 

@@ -43,7 +43,7 @@ TerminationSignals::TerminationSignals(QObject *parent)
     m_notifier = std::make_unique<QSocketNotifier>(m_readFd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &TerminationSignals::drain);
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -55,7 +55,7 @@ TerminationSignals::~TerminationSignals()
 {
     if (m_readFd < 0)
         return;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (const int signal : kSignals)
@@ -69,8 +69,7 @@ TerminationSignals::~TerminationSignals()
 void TerminationSignals::drain()
 {
     char bytes[16];
-    while (::read(m_readFd, bytes, sizeof bytes) > 0) {
-    }
+    while (::read(m_readFd, bytes, sizeof bytes) > 0) { }
     emit received();
 }
 

@@ -43,7 +43,7 @@ void PrintTo(const ActionCase &action, std::ostream *out)
     *out << action.name;
 }
 
-class AlarmActionTest : public AlarmTest, public ::testing::WithParamInterface<ActionCase> {};
+class AlarmActionTest : public AlarmTest, public ::testing::WithParamInterface<ActionCase> { };
 
 TEST_P(AlarmActionTest, SendsExactlyItsCommands)
 {
@@ -54,10 +54,14 @@ TEST_P(AlarmActionTest, SendsExactlyItsCommands)
 }
 
 INSTANTIATE_TEST_SUITE_P(Actions, AlarmActionTest,
-    ::testing::Values(
-        ActionCase{"Silence", [](Alarm &a) { a.SilencePlayback(); }, {"stop bgm", "close bgm"}, 0, 0},
+    ::testing::Values(ActionCase{"Silence", [](Alarm &a) { a.SilencePlayback(); }, {"stop bgm", "close bgm"}, 0, 0},
         ActionCase{"Beep", [](Alarm &a) { a.BeepAlarm(); }, {}, 3, 0},
-        ActionCase{"BeepTwice", [](Alarm &a) { a.BeepAlarm(); a.BeepAlarm(); }, {}, 6, 0},
+        ActionCase{"BeepTwice",
+            [](Alarm &a) {
+                a.BeepAlarm();
+                a.BeepAlarm();
+            },
+            {}, 6, 0},
         ActionCase{"PowerOff", [](Alarm &a) { a.PowerOffAlarm(); }, {}, 0, 1},
         ActionCase{"Midi", [](Alarm &a) { a.PlayMidiAlarm("/music/alarm.mid"); },
             {"open \"/music/alarm.mid\" alias bgm", "play bgm"}, 0, 0},
@@ -68,7 +72,11 @@ INSTANTIATE_TEST_SUITE_P(Actions, AlarmActionTest,
         ActionCase{"MidiPathWithQuotes", [](Alarm &a) { a.PlayMidiAlarm("/tmp/say \"hi\" alias x\".mid"); },
             {"open \"/tmp/say \"hi\" alias x\".mid\" alias bgm", "play bgm"}, 0, 0},
         // The start's silencing, then the expiry's alarm: the alarm adds no silencing of its own.
-        ActionCase{"StartThenMidi", [](Alarm &a) { a.SilencePlayback(); a.PlayMidiAlarm("/a.mid"); },
+        ActionCase{"StartThenMidi",
+            [](Alarm &a) {
+                a.SilencePlayback();
+                a.PlayMidiAlarm("/a.mid");
+            },
             {"stop bgm", "close bgm", "open \"/a.mid\" alias bgm", "play bgm"}, 0, 0}),
     [](const ::testing::TestParamInfo<ActionCase> &info) { return std::string(info.param.name); });
 
@@ -85,7 +93,7 @@ void PrintTo(const FailureCase &failure, std::ostream *out)
     *out << failure.name;
 }
 
-class AlarmFailureTest : public AlarmTest, public ::testing::WithParamInterface<FailureCase> {};
+class AlarmFailureTest : public AlarmTest, public ::testing::WithParamInterface<FailureCase> { };
 
 TEST_P(AlarmFailureTest, BeepsOnlyWhenTheAlarmWouldBeSilent)
 {
@@ -95,8 +103,7 @@ TEST_P(AlarmFailureTest, BeepsOnlyWhenTheAlarmWouldBeSilent)
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, AlarmFailureTest,
-    ::testing::Values(
-        FailureCase{"MidiOpens", "none", [](Alarm &a) { a.PlayMidiAlarm("/a.mid"); }, 0},
+    ::testing::Values(FailureCase{"MidiOpens", "none", [](Alarm &a) { a.PlayMidiAlarm("/a.mid"); }, 0},
         FailureCase{"MidiOpenFails", "open", [](Alarm &a) { a.PlayMidiAlarm("/a.mid"); }, 3},
         FailureCase{"MidiPlayFails", "play", [](Alarm &a) { a.PlayMidiAlarm("/a.mid"); }, 3},
         // Silencing an alias that is not open fails every time; that is normal.

@@ -29,8 +29,14 @@ protected:
     {
         Text1.setKeyPressHandler([this](std::int16_t key) { return countdown.FilterKey(key); });
         Text2.setKeyPressHandler([this](std::int16_t key) { return countdown.FilterKey(key); });
-        Text1.setChangeHandler([this] { ++hoursChanges; countdown.ApplyHoursChange(); });
-        Text2.setChangeHandler([this] { ++minutesChanges; countdown.ApplyMinutesChange(); });
+        Text1.setChangeHandler([this] {
+            ++hoursChanges;
+            countdown.ApplyHoursChange();
+        });
+        Text2.setChangeHandler([this] {
+            ++minutesChanges;
+            countdown.ApplyMinutesChange();
+        });
         Command1.setClickHandler([this] { countdown.StartCountdown(); });
         Command2.setClickHandler([this] { countdown.StopCountdown(); });
         Timer1.setTimerHandler([this] { countdown.TickCountdown(); });
@@ -250,8 +256,9 @@ TEST_F(CountdownTest, StartFromRingingFiresTheChosenOptionAtTheFirstTick)
     EXPECT_TRUE(running());
     tickAfter(1);
     EXPECT_TRUE(ringing());
-    EXPECT_EQ(alarm.calls, (Calls{"SilencePlayback", "PlayMidiAlarm:/music/alarm song.mid", "SilencePlayback",
-                                  "PlayMidiAlarm:/music/alarm song.mid"}));
+    EXPECT_EQ(alarm.calls,
+        (Calls{"SilencePlayback", "PlayMidiAlarm:/music/alarm song.mid", "SilencePlayback",
+            "PlayMidiAlarm:/music/alarm song.mid"}));
 
     // The options stay usable while ringing: the next start fires the beep.
     Option1.click();

@@ -16,9 +16,12 @@ struct KeyCase {
     int expected;
 };
 
-void PrintTo(const KeyCase &c, std::ostream *out) { *out << c.name; }
+void PrintTo(const KeyCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
-class FilterEntryKeyTest : public ::testing::TestWithParam<KeyCase> {};
+class FilterEntryKeyTest : public ::testing::TestWithParam<KeyCase> { };
 
 TEST_P(FilterEntryKeyTest, PassesOrSwallows)
 {
@@ -26,30 +29,19 @@ TEST_P(FilterEntryKeyTest, PassesOrSwallows)
     EXPECT_EQ(FilterEntryKey(static_cast<std::int16_t>(c.key), c.running), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, FilterEntryKeyTest, ::testing::Values(
-    KeyCase{"Digit0", '0', false, '0'},
-    KeyCase{"Digit5", '5', false, '5'},
-    KeyCase{"Digit9", '9', false, '9'},
-    KeyCase{"Backspace", 8, false, 8},
-    KeyCase{"Letter", 'a', false, 0},
-    KeyCase{"CapitalLetter", 'Z', false, 0},
-    KeyCase{"Minus", '-', false, 0},
-    KeyCase{"DecimalPoint", '.', false, 0},
-    KeyCase{"Space", ' ', false, 0},
-    KeyCase{"Colon", ':', false, 0},     // the code just above '9'
-    KeyCase{"Slash", '/', false, 0},     // the code just below '0'
-    KeyCase{"Tab", 9, false, 0},
-    KeyCase{"Enter", 13, false, 0},
-    KeyCase{"Escape", 27, false, 0},
-    KeyCase{"Nul", 0, false, 0},
-    KeyCase{"Del", 127, false, 0},
-    KeyCase{"Kanji", 0x6642, false, 0},          // 時
-    KeyCase{"FullWidthDigit", 0xFF11, false, 0}, // arrives negative
-    KeyCase{"Code32768", 0x8000, false, 0},
-    KeyCase{"Code65535", 0xFFFF, false, 0},
-    KeyCase{"DigitWhileRunning", '7', true, 0},
-    KeyCase{"BackspaceWhileRunning", 8, true, 0},
-    KeyCase{"LetterWhileRunning", 'x', true, 0}),
+INSTANTIATE_TEST_SUITE_P(Keys, FilterEntryKeyTest,
+    ::testing::Values(KeyCase{"Digit0", '0', false, '0'}, KeyCase{"Digit5", '5', false, '5'},
+        KeyCase{"Digit9", '9', false, '9'}, KeyCase{"Backspace", 8, false, 8}, KeyCase{"Letter", 'a', false, 0},
+        KeyCase{"CapitalLetter", 'Z', false, 0}, KeyCase{"Minus", '-', false, 0},
+        KeyCase{"DecimalPoint", '.', false, 0}, KeyCase{"Space", ' ', false, 0},
+        KeyCase{"Colon", ':', false, 0}, // the code just above '9'
+        KeyCase{"Slash", '/', false, 0}, // the code just below '0'
+        KeyCase{"Tab", 9, false, 0}, KeyCase{"Enter", 13, false, 0}, KeyCase{"Escape", 27, false, 0},
+        KeyCase{"Nul", 0, false, 0}, KeyCase{"Del", 127, false, 0}, KeyCase{"Kanji", 0x6642, false, 0}, // 時
+        KeyCase{"FullWidthDigit", 0xFF11, false, 0}, // arrives negative
+        KeyCase{"Code32768", 0x8000, false, 0}, KeyCase{"Code65535", 0xFFFF, false, 0},
+        KeyCase{"DigitWhileRunning", '7', true, 0}, KeyCase{"BackspaceWhileRunning", 8, true, 0},
+        KeyCase{"LetterWhileRunning", 'x', true, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(TextValueTest, ReadsTheLeadingDecimalNumber)
@@ -113,9 +105,12 @@ struct DisplayCase {
     std::int16_t secondsPart;
 };
 
-void PrintTo(const DisplayCase &c, std::ostream *out) { *out << c.name; }
+void PrintTo(const DisplayCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
-class CountdownDisplayTest : public ::testing::TestWithParam<DisplayCase> {};
+class CountdownDisplayTest : public ::testing::TestWithParam<DisplayCase> { };
 
 TEST_P(CountdownDisplayTest, SplitsAndFormats)
 {
@@ -127,22 +122,22 @@ TEST_P(CountdownDisplayTest, SplitsAndFormats)
     EXPECT_EQ(FormatCountdown(parts), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seconds, CountdownDisplayTest, ::testing::Values(
-    DisplayCase{"Zero", 0, "00 : 00 : 00", 0, 0, 0},
-    DisplayCase{"OneSecond", 1, "00 : 00 : 01", 0, 0, 1},
-    DisplayCase{"FiftyNineSeconds", 59, "00 : 00 : 59", 0, 0, 59},
-    DisplayCase{"OneMinute", 60, "00 : 01 : 00", 0, 1, 0},
-    DisplayCase{"OneHourTwoMinutesFiveSeconds", 3725, "01 : 02 : 05", 1, 2, 5},
-    DisplayCase{"NineHoursAndABit", 9 * 3600 + 59 * 60 + 59, "09 : 59 : 59", 9, 59, 59},
-    DisplayCase{"TenHours", 36000, "10 : 00 : 00", 10, 0, 0},
-    DisplayCase{"LongestEntry", 262740, "72 : 59 : 00", 72, 59, 0},
-    DisplayCase{"HundredHours", 360000, "100 : 00 : 00", 100, 0, 0},
-    DisplayCase{"MinusOne", -1, "-01 : -01 : -01", -1, -1, -1},
-    DisplayCase{"MinusSixty", -60, "-01 : -01 : 00", -1, -1, 0},
-    DisplayCase{"MinusSixtyOne", -61, "-01 : -02 : -01", -1, -2, -1},
-    DisplayCase{"LowestEntry", -32940, "-10 : -09 : 00", -10, -9, 0},
-    DisplayCase{"Int32Max", 2147483647, "596523 : 14 : 07", 596523, 14, 7},
-    DisplayCase{"Int32Min", -2147483647 - 1, "-596524 : -15 : -08", -596524, -15, -8}),
+INSTANTIATE_TEST_SUITE_P(Seconds, CountdownDisplayTest,
+    ::testing::Values(DisplayCase{"Zero", 0, "00 : 00 : 00", 0, 0, 0},
+        DisplayCase{"OneSecond", 1, "00 : 00 : 01", 0, 0, 1},
+        DisplayCase{"FiftyNineSeconds", 59, "00 : 00 : 59", 0, 0, 59},
+        DisplayCase{"OneMinute", 60, "00 : 01 : 00", 0, 1, 0},
+        DisplayCase{"OneHourTwoMinutesFiveSeconds", 3725, "01 : 02 : 05", 1, 2, 5},
+        DisplayCase{"NineHoursAndABit", 9 * 3600 + 59 * 60 + 59, "09 : 59 : 59", 9, 59, 59},
+        DisplayCase{"TenHours", 36000, "10 : 00 : 00", 10, 0, 0},
+        DisplayCase{"LongestEntry", 262740, "72 : 59 : 00", 72, 59, 0},
+        DisplayCase{"HundredHours", 360000, "100 : 00 : 00", 100, 0, 0},
+        DisplayCase{"MinusOne", -1, "-01 : -01 : -01", -1, -1, -1},
+        DisplayCase{"MinusSixty", -60, "-01 : -01 : 00", -1, -1, 0},
+        DisplayCase{"MinusSixtyOne", -61, "-01 : -02 : -01", -1, -2, -1},
+        DisplayCase{"LowestEntry", -32940, "-10 : -09 : 00", -10, -9, 0},
+        DisplayCase{"Int32Max", 2147483647, "596523 : 14 : 07", 596523, 14, 7},
+        DisplayCase{"Int32Min", -2147483647 - 1, "-596524 : -15 : -08", -596524, -15, -8}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -6,7 +6,10 @@ namespace sorabune::testing {
 
 class FakeClock final : public Clock {
 public:
-    explicit FakeClock(double start = 1000.0) : m_now(start) {}
+    explicit FakeClock(double start = 1000.0)
+        : m_now(start)
+    {
+    }
     double now() const override { return m_now; }
     void set(double seconds) { m_now = seconds; }
     void advance(double seconds) { m_now += seconds; }

@@ -12,7 +12,10 @@ namespace sorabune::testing {
 
 class FakeTextBox final : public TextBox {
 public:
-    explicit FakeTextBox(std::string text = "0") : m_text(std::move(text)) {}
+    explicit FakeTextBox(std::string text = "0")
+        : m_text(std::move(text))
+    {
+    }
 
     std::string text() const override { return m_text; }
     void setText(std::string_view text) override
@@ -65,7 +68,10 @@ private:
 
 class FakeLabel final : public Label {
 public:
-    explicit FakeLabel(std::string caption = {}) : m_caption(std::move(caption)) {}
+    explicit FakeLabel(std::string caption = {})
+        : m_caption(std::move(caption))
+    {
+    }
 
     std::string caption() const override { return m_caption; }
     void setCaption(std::string_view caption) override { m_caption = caption; }
@@ -100,7 +106,8 @@ private:
 // The option buttons of one container: selecting one clears the others.
 class FakeOptionButton final : public OptionButton {
 public:
-    explicit FakeOptionButton(std::vector<FakeOptionButton *> &group) : m_group(group)
+    explicit FakeOptionButton(std::vector<FakeOptionButton *> &group)
+        : m_group(group)
     {
         m_group.push_back(this);
     }

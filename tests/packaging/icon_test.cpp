@@ -20,7 +20,7 @@ void PrintTo(const IconFile &file, std::ostream *out)
     *out << file.path;
 }
 
-class IconFileTest : public testing::TestWithParam<IconFile> {};
+class IconFileTest : public testing::TestWithParam<IconFile> { };
 
 TEST_P(IconFileTest, Is64By64OpaqueWithAtMost16Colours)
 {
@@ -44,8 +44,8 @@ TEST_P(IconFileTest, Is64By64OpaqueWithAtMost16Colours)
 }
 
 INSTANTIATE_TEST_SUITE_P(Icon, IconFileTest,
-                         testing::Values(IconFile{"xpm", SORABUNE_ICON_XPM}, IconFile{"png", SORABUNE_ICON_PNG}),
-                         [](const testing::TestParamInfo<IconFile> &info) { return std::string(info.param.name); });
+    testing::Values(IconFile{"xpm", SORABUNE_ICON_XPM}, IconFile{"png", SORABUNE_ICON_PNG}),
+    [](const testing::TestParamInfo<IconFile> &info) { return std::string(info.param.name); });
 
 TEST(IconRendering, PngHasExactlyTheXpmPixels)
 {

@@ -113,7 +113,10 @@ class Form1ReliabilityTest : public QObject, private testing::Form1Driver {
     Q_OBJECT
 
 public:
-    Form1ReliabilityTest() : Form1Driver(form, clock, dialog) {}
+    Form1ReliabilityTest()
+        : Form1Driver(form, clock, dialog)
+    {
+    }
 
 private:
     testing::ScratchDirectory folder;
@@ -136,8 +139,7 @@ private:
         beeper.beeps = 0;
         powerSwitch.requests = 0;
         output = std::make_shared<ManualOutputControl>();
-        auto fluid = std::make_unique<FluidMidiDevice>(std::move(soundfonts),
-                                                       testing::manualOutput(output));
+        auto fluid = std::make_unique<FluidMidiDevice>(std::move(soundfonts), testing::manualOutput(output));
         device = fluid.get();
         media = std::make_unique<MediaCommandInterpreter>(std::move(fluid));
         alarm = std::make_unique<Alarm>(*media, beeper, powerSwitch);
@@ -188,9 +190,8 @@ private slots:
             std::filesystem::create_directory(path);
         });
         QTest::newRow("0 bytes") << Mutation([](const auto &path) { replaceWith(path, {}); });
-        QTest::newRow("200 MB sparse") << Mutation([](const auto &path) {
-            std::filesystem::resize_file(path, 200LL * 1024 * 1024);
-        });
+        QTest::newRow("200 MB sparse") << Mutation(
+            [](const auto &path) { std::filesystem::resize_file(path, 200LL * 1024 * 1024); });
         QTest::newRow("random bytes") << Mutation([](const auto &path) { replaceWith(path, randomBytes(64 * 1024)); });
         QTest::newRow("MIDI header, random after") << Mutation([](const auto &path) {
             std::vector<std::uint8_t> bytes = testing::midiHeader(0, 1);
@@ -250,8 +251,8 @@ private slots:
     {
         QFETCH(QString, name);
         build();
-        const std::filesystem::path path = name.isEmpty() ? pathOfLength(folder / "long", 4000)
-                                                          : folder / std::filesystem::path(name.toStdString());
+        const std::filesystem::path path =
+            name.isEmpty() ? pathOfLength(folder / "long", 4000) : folder / std::filesystem::path(name.toStdString());
         if (name.isEmpty())
             QCOMPARE(path.string().size(), std::size_t{4000});
         testing::writeBytes(path, testing::sustainedNoteFile(30.0));
@@ -367,8 +368,8 @@ private slots:
         settle();
         const Usage after = Usage::now();
         qInfo("%s, %d cycles (%d measured) in %lld ms: RSS %ld -> %ld KiB, fds %zu -> %zu, threads %zu -> %zu",
-              qPrintable(kind), cycles, cycles - warmUp, took, before.rssKiB, after.rssKiB, before.fds, after.fds,
-              before.threads, after.threads);
+            qPrintable(kind), cycles, cycles - warmUp, took, before.rssKiB, after.rssKiB, before.fds, after.fds,
+            before.threads, after.threads);
         QCOMPARE(beeper.beeps, 0);
         if (midi)
             QCOMPARE(output->started(), cycles);

@@ -10,7 +10,7 @@
 namespace sorabune::testing {
 
 // The largest magnitude among samples: float, or 16-bit as an int.
-template <typename Samples>
+template<typename Samples>
 auto peakOf(const Samples &samples)
 {
     using Sample = std::remove_cvref_t<decltype(*std::begin(samples))>;
@@ -29,7 +29,7 @@ struct Burst {
 
 // The stretches louder than `loud`, each parted from the next by at least
 // `quietGap` samples of nothing louder.
-template <typename Samples, typename Level>
+template<typename Samples, typename Level>
 std::vector<Burst> burstsOf(const Samples &samples, Level loud, std::size_t quietGap)
 {
     std::vector<Burst> bursts;

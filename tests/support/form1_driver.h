@@ -27,11 +27,13 @@ namespace sorabune::testing {
 class Form1Driver {
 protected:
     Form1Driver(const std::unique_ptr<Form1> &form, FakeClock &clock, ScriptedFileDialog &dialog)
-        : m_form(form), m_clock(clock), m_dialog(dialog)
+        : m_form(form)
+        , m_clock(clock)
+        , m_dialog(dialog)
     {
     }
 
-    template <typename T = QWidget>
+    template<typename T = QWidget>
     T *control(const char *name) const
     {
         return m_form->findChild<T *>(QString::fromLatin1(name));

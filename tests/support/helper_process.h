@@ -46,7 +46,10 @@ private:
 // tests/support/private_xvfb.py: an X server of the test's own (DISPLAY).
 class PrivateXvfb : public HelperProcess {
 public:
-    PrivateXvfb() : HelperProcess("private_xvfb.py") {}
+    PrivateXvfb()
+        : HelperProcess("private_xvfb.py")
+    {
+    }
 };
 
 } // namespace sorabune::testing

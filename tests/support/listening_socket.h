@@ -22,8 +22,8 @@ public:
             return;
         address.sun_family = AF_UNIX;
         const bool abstract = name.starts_with('@');
-        std::memcpy(address.sun_path + (abstract ? 1 : 0), name.c_str() + (abstract ? 1 : 0),
-                    name.size() - (abstract ? 1 : 0));
+        std::memcpy(
+            address.sun_path + (abstract ? 1 : 0), name.c_str() + (abstract ? 1 : 0), name.size() - (abstract ? 1 : 0));
         const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size() + (abstract ? 0 : 1));
         m_listening = ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), size) == 0 && ::listen(m_fd, 8) == 0;
     }

@@ -87,7 +87,8 @@ inline StartAudioOutput manualOutput(std::shared_ptr<ManualOutputControl> contro
 {
     return [control](MidiSynth &synth) -> std::unique_ptr<AudioOutput> {
         std::unique_lock lock(control->m_mutex);
-        control->m_released.wait(lock, [&] { return control->m_start != ManualOutputControl::Start::HangUntilReleased; });
+        control->m_released.wait(
+            lock, [&] { return control->m_start != ManualOutputControl::Start::HangUntilReleased; });
         if (control->m_start == ManualOutputControl::Start::Refuse)
             return nullptr;
         ++control->m_started;

@@ -35,8 +35,9 @@ MidiTrack &MidiTrack::program(std::uint32_t delta, int channel, int program)
 
 MidiTrack &MidiTrack::noteOn(std::uint32_t delta, int channel, int key, int velocity)
 {
-    return event(delta, {static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key),
-                         static_cast<std::uint8_t>(velocity)});
+    return event(delta,
+        {static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key),
+            static_cast<std::uint8_t>(velocity)});
 }
 
 MidiTrack &MidiTrack::noteOff(std::uint32_t delta, int channel, int key)

@@ -15,7 +15,10 @@ namespace sorabune::testing {
 // it does; clientEnvironment() holds PULSE_SERVER and the rest.
 class PrivatePulse : public HelperProcess {
 public:
-    PrivatePulse() : HelperProcess("private_pulse.py") {}
+    PrivatePulse()
+        : HelperProcess("private_pulse.py")
+    {
+    }
 
     // Records the null sink's monitor into the file (raw 16-bit, 44100 Hz,
     // mono); returns once samples arrive.

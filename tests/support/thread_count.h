@@ -9,8 +9,8 @@ namespace sorabune::testing {
 
 inline std::size_t threadCount()
 {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                                  std::filesystem::directory_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator()));
 }
 
 // A thread that has finished its work may take a moment to leave /proc.

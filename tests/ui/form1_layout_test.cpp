@@ -27,7 +27,10 @@ class Form1LayoutTest : public QObject, private testing::Form1Driver {
     Q_OBJECT
 
 public:
-    Form1LayoutTest() : Form1Driver(form, clock, dialog) {}
+    Form1LayoutTest()
+        : Form1Driver(form, clock, dialog)
+    {
+    }
 
 private:
     testing::FakeClock clock;
@@ -61,7 +64,8 @@ private:
             QStyleOptionFrame option;
             option.initFrom(edit);
             option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
-            return edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit)
+            return edit->style()
+                ->subElementRect(QStyle::SE_LineEditContents, &option, edit)
                 .marginsRemoved(edit->textMargins());
         }
         return widget->contentsRect();
@@ -96,20 +100,34 @@ private slots:
         QTest::addColumn<QRect>("geometry");
 
         // In the order of creation.
-        QTest::newRow("Option3") << "QRadioButton" << "midiを再生する" << QRect(8, 88, 113, 12);
-        QTest::newRow("Option1") << "QRadioButton" << "BEEP音を鳴らす" << QRect(8, 56, 105, 12);
-        QTest::newRow("Option2") << "QRadioButton" << "電源を切る" << QRect(8, 72, 81, 12);
-        QTest::newRow("Command3") << "QPushButton" << "閉じる" << QRect(112, 136, 41, 25);
-        QTest::newRow("Command2") << "QPushButton" << "停止" << QRect(64, 136, 41, 25);
-        QTest::newRow("Command1") << "QPushButton" << "タイマー\nスタート" << QRect(0, 128, 57, 33);
-        QTest::newRow("Text2") << "QLineEdit" << "0" << QRect(72, 32, 25, 18);
-        QTest::newRow("Text1") << "QLineEdit" << "0" << QRect(8, 32, 25, 18);
-        QTest::newRow("Label6") << "QLabel" << "00 : 00 : 00" << QRect(72, 8, 73, 17);
-        QTest::newRow("Label5") << "QLabel" << "MIDI :" << QRect(8, 106, 33, 17);
-        QTest::newRow("Label4") << "QLabel" << "midi再生ファイル" << QRect(40, 104, 105, 17);
-        QTest::newRow("Label3") << "QLabel" << "経過時間\u3000:" << QRect(8, 10, 65, 17);
-        QTest::newRow("Label2") << "QLabel" << "分後に" << QRect(104, 40, 41, 17);
-        QTest::newRow("Label1") << "QLabel" << "時間" << QRect(40, 40, 25, 17);
+        QTest::newRow("Option3") << "QRadioButton"
+                                 << "midiを再生する" << QRect(8, 88, 113, 12);
+        QTest::newRow("Option1") << "QRadioButton"
+                                 << "BEEP音を鳴らす" << QRect(8, 56, 105, 12);
+        QTest::newRow("Option2") << "QRadioButton"
+                                 << "電源を切る" << QRect(8, 72, 81, 12);
+        QTest::newRow("Command3") << "QPushButton"
+                                  << "閉じる" << QRect(112, 136, 41, 25);
+        QTest::newRow("Command2") << "QPushButton"
+                                  << "停止" << QRect(64, 136, 41, 25);
+        QTest::newRow("Command1") << "QPushButton"
+                                  << "タイマー\nスタート" << QRect(0, 128, 57, 33);
+        QTest::newRow("Text2") << "QLineEdit"
+                               << "0" << QRect(72, 32, 25, 18);
+        QTest::newRow("Text1") << "QLineEdit"
+                               << "0" << QRect(8, 32, 25, 18);
+        QTest::newRow("Label6") << "QLabel"
+                                << "00 : 00 : 00" << QRect(72, 8, 73, 17);
+        QTest::newRow("Label5") << "QLabel"
+                                << "MIDI :" << QRect(8, 106, 33, 17);
+        QTest::newRow("Label4") << "QLabel"
+                                << "midi再生ファイル" << QRect(40, 104, 105, 17);
+        QTest::newRow("Label3") << "QLabel"
+                                << "経過時間\u3000:" << QRect(8, 10, 65, 17);
+        QTest::newRow("Label2") << "QLabel"
+                                << "分後に" << QRect(104, 40, 41, 17);
+        QTest::newRow("Label1") << "QLabel"
+                                << "時間" << QRect(40, 40, 25, 17);
     }
     void controls()
     {
@@ -131,8 +149,9 @@ private slots:
         for (const QObject *child : form->children())
             if (child->isWidgetType())
                 names << child->objectName();
-        QCOMPARE(names, (QStringList{"Option3", "Option1", "Option2", "Command3", "Command2", "Command1", "Text2",
-                                     "Text1", "Label6", "Label5", "Label4", "Label3", "Label2", "Label1"}));
+        QCOMPARE(names,
+            (QStringList{"Option3", "Option1", "Option2", "Command3", "Command2", "Command1", "Text2", "Text1",
+                "Label6", "Label5", "Label4", "Label3", "Label2", "Label1"}));
     }
 
     void captionsFitWithTheChosenFont()
@@ -149,7 +168,7 @@ private slots:
                 widest = std::max(widest, metrics.horizontalAdvance(line));
             const int height = metrics.height() * int(lines.size());
             qInfo("%-8s caption %3d x %2d px in a box of %3d x %2d", qPrintable(widget->objectName()), widest, height,
-                  box.width(), box.height());
+                box.width(), box.height());
             QVERIFY2(widest <= box.width(), qPrintable(widget->objectName()));
             QVERIFY2(height <= box.height() + 1, qPrintable(widget->objectName())); // a pixel of descent may touch
         }

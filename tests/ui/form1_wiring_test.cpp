@@ -33,7 +33,10 @@ class Form1WiringTest : public QObject, private testing::Form1Driver {
     Q_OBJECT
 
 public:
-    Form1WiringTest() : Form1Driver(form, clock, dialog) {}
+    Form1WiringTest()
+        : Form1Driver(form, clock, dialog)
+    {
+    }
 
 private:
     testing::FakeClock clock{40000.3};
@@ -83,12 +86,24 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
 
-        QTest::newRow("5 minutes") << "Text2" << false << "5" << "05" << "00 : 05 : 00";
-        QTest::newRow("80 hours become 72") << "Text1" << true << "80" << "72" << "72 : 00 : 00";
-        QTest::newRow("60 minutes become 59") << "Text2" << true << "60" << "59" << "00 : 59 : 00";
-        QTest::newRow("a third digit is refused") << "Text1" << false << "12" << "01" << "01 : 00 : 00";
-        QTest::newRow("letters and signs are swallowed") << "Text2" << true << "a-1 " << "1" << "00 : 01 : 00";
-        QTest::newRow("an emptied box counts as 0") << "Text1" << true << "" << "" << "00 : 00 : 00";
+        QTest::newRow("5 minutes") << "Text2" << false << "5"
+                                   << "05"
+                                   << "00 : 05 : 00";
+        QTest::newRow("80 hours become 72") << "Text1" << true << "80"
+                                            << "72"
+                                            << "72 : 00 : 00";
+        QTest::newRow("60 minutes become 59") << "Text2" << true << "60"
+                                              << "59"
+                                              << "00 : 59 : 00";
+        QTest::newRow("a third digit is refused") << "Text1" << false << "12"
+                                                  << "01"
+                                                  << "01 : 00 : 00";
+        QTest::newRow("letters and signs are swallowed") << "Text2" << true << "a-1 "
+                                                         << "1"
+                                                         << "00 : 01 : 00";
+        QTest::newRow("an emptied box counts as 0") << "Text1" << true << ""
+                                                    << ""
+                                                    << "00 : 00 : 00";
     }
     void typing()
     {
@@ -138,8 +153,8 @@ private slots:
         QTest::addColumn<QString>("then");
         QTest::newRow("Space on Command1") << "Command1" << int(Qt::Key_Space) << int(Qt::NoModifier) << "running";
         QTest::newRow("Return on Command1") << "Command1" << int(Qt::Key_Return) << int(Qt::NoModifier) << "running";
-        QTest::newRow("keypad Enter on Command1") << "Command1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
-                                                  << "running";
+        QTest::newRow("keypad Enter on Command1")
+            << "Command1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "running";
         QTest::newRow("Return on Command3") << "Command3" << int(Qt::Key_Return) << int(Qt::NoModifier) << "closed";
         QTest::newRow("Return in Text2") << "Text2" << int(Qt::Key_Return) << int(Qt::NoModifier) << "idle";
         QTest::newRow("keypad Enter in Text1") << "Text1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "idle";
@@ -158,9 +173,9 @@ private slots:
         QCOMPARE(!form->isVisible(), then == "closed");
         if (then != "closed")
             QCOMPARE(then == "running" ? running() : idle(), true);
-        const Calls silenced = then == "running" ? Calls{"SilencePlayback"}       // the start
-                               : then == "closed" ? Calls{"SilencePlayback", "SilencePlayback"} // close, unload
-                                                  : Calls{};
+        const Calls silenced = then == "running" ? Calls{"SilencePlayback"}                    // the start
+            : then == "closed"                   ? Calls{"SilencePlayback", "SilencePlayback"} // close, unload
+                                                 : Calls{};
         QCOMPARE(alarm.calls, silenced);
         QCOMPARE(Text2()->text(), QStringLiteral("01"));
     }
@@ -171,9 +186,12 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("ringsOn");
 
-        QTest::newRow("beep") << "Option1" << "BeepAlarm" << false;
-        QTest::newRow("power off") << "Option2" << "PowerOffAlarm" << false;
-        QTest::newRow("midi") << "Option3" << "PlayMidiAlarm:/music/alarm song.mid" << true;
+        QTest::newRow("beep") << "Option1"
+                              << "BeepAlarm" << false;
+        QTest::newRow("power off") << "Option2"
+                                   << "PowerOffAlarm" << false;
+        QTest::newRow("midi") << "Option3"
+                              << "PlayMidiAlarm:/music/alarm song.mid" << true;
     }
     void expiry()
     {
@@ -217,8 +235,9 @@ private slots:
         tick();
         click("Command2");
         QVERIFY(idle());
-        QCOMPARE(alarm.calls, (Calls{"SilencePlayback", "PlayMidiAlarm:/music/a.mid", "SilencePlayback",
-                                     "PlayMidiAlarm:/music/a.mid", "SilencePlayback"}));
+        QCOMPARE(alarm.calls,
+            (Calls{"SilencePlayback", "PlayMidiAlarm:/music/a.mid", "SilencePlayback", "PlayMidiAlarm:/music/a.mid",
+                "SilencePlayback"}));
     }
 
     void optionClicks()
@@ -290,7 +309,8 @@ private slots:
         QVERIFY(Label4()->text() != QString::fromStdString(path));
         QCOMPARE(Label4()->toolTip(), QString::fromStdString(path));
         // A screen reader reads the whole path, not what fits.
-        QCOMPARE(QAccessible::queryAccessibleInterface(Label4())->text(QAccessible::Name), QString::fromStdString(path));
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(Label4())->text(QAccessible::Name), QString::fromStdString(path));
         click("Command1");
         tick();
         QCOMPARE(alarm.calls.back(), "PlayMidiAlarm:" + path);

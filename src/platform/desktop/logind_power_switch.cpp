@@ -122,12 +122,14 @@ void LogindPowerSwitch::powerOff()
         qCWarning(lcPowerOff, "Cannot power off: %s", whyNot.c_str());
         const std::lock_guard lock(replies->mutex);
         if (replies->context)
-            QMetaObject::invokeMethod(replies->context, [this] { fail(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                replies->context, [this] { fail(); }, Qt::QueuedConnection);
     });
     if (!posted) {
         qCWarning(lcPowerOff, "Cannot power off: no thread to reach the system bus");
         // Queued like an answer, so the handler never runs inside powerOff().
-        QMetaObject::invokeMethod(m_context.get(), [this] { fail(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            m_context.get(), [this] { fail(); }, Qt::QueuedConnection);
     }
 }
 

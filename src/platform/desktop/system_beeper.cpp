@@ -10,16 +10,14 @@ bool platformBellSounds()
 {
     // An X client in a Wayland session talks to Xwayland, which (22.1 in Debian 12)
     // has no way to hand the bell on to the compositor.
-    return QGuiApplication::platformName() == QLatin1String("xcb")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return QGuiApplication::platformName() == QLatin1String("xcb") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 } // namespace
 
 SystemBeeper::SystemBeeper()
     : m_platformBellSounds(platformBellSounds())
-    , m_themeBell(QCoreApplication::applicationName().toStdString(),
-          QGuiApplication::desktopFileName().toStdString())
+    , m_themeBell(QCoreApplication::applicationName().toStdString(), QGuiApplication::desktopFileName().toStdString())
 {
 }
 

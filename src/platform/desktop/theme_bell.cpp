@@ -55,8 +55,7 @@ Canberra loadCanberra()
     const bool complete = library && SORABUNE_RESOLVE(ca_context_create) && SORABUNE_RESOLVE(ca_context_destroy)
         && SORABUNE_RESOLVE(ca_context_change_props) && SORABUNE_RESOLVE(ca_context_play_full)
         && SORABUNE_RESOLVE(ca_context_cancel) && SORABUNE_RESOLVE(ca_proplist_create)
-        && SORABUNE_RESOLVE(ca_proplist_destroy) && SORABUNE_RESOLVE(ca_proplist_sets)
-        && SORABUNE_RESOLVE(ca_strerror);
+        && SORABUNE_RESOLVE(ca_proplist_destroy) && SORABUNE_RESOLVE(ca_proplist_sets) && SORABUNE_RESOLVE(ca_strerror);
 #undef SORABUNE_RESOLVE
     if (!complete) {
         qCWarning(lcBell, "Cannot play the theme bell: %s", dlerror());
@@ -127,8 +126,8 @@ Context openContext(BellState &state)
         return {};
     }
     Context context(raw);
-    ca->ca_context_change_props(raw, CA_PROP_APPLICATION_NAME, state.applicationName.c_str(),
-        CA_PROP_APPLICATION_ID, state.applicationId.c_str(), nullptr);
+    ca->ca_context_change_props(raw, CA_PROP_APPLICATION_NAME, state.applicationName.c_str(), CA_PROP_APPLICATION_ID,
+        state.applicationId.c_str(), nullptr);
     return context;
 }
 
@@ -154,8 +153,8 @@ bool playToEnd(ca_context *context, BellState &state)
     }
     state.failureSaid = false;
     lock.lock();
-    const bool done = state.changed.wait_for(lock, kLongestBell,
-        [&] { return state.bellsDone != before || state.closing; });
+    const bool done =
+        state.changed.wait_for(lock, kLongestBell, [&] { return state.bellsDone != before || state.closing; });
     lock.unlock();
     if (!done)
         ca.ca_context_cancel(context, kBellId);

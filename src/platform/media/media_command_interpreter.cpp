@@ -64,10 +64,18 @@ std::int32_t MediaCommandInterpreter::send(std::string_view command)
     try {
         if (const auto parsed = parseCommand(command)) {
             switch (parsed->verb) {
-            case Verb::Open: result = open(parsed->path); break;
-            case Verb::Play: result = play(); break;
-            case Verb::Stop: result = stop(); break;
-            case Verb::Close: result = close(); break;
+            case Verb::Open:
+                result = open(parsed->path);
+                break;
+            case Verb::Play:
+                result = play();
+                break;
+            case Verb::Stop:
+                result = stop();
+                break;
+            case Verb::Close:
+                result = close();
+                break;
             }
         }
     } catch (const std::exception &) {

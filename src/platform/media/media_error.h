@@ -7,15 +7,15 @@ namespace sorabune {
 // What a media command answers: 0 for success, otherwise why it failed.
 enum class MediaError : std::int32_t {
     Success = 0,
-    UnknownCommand = 1,   // none of the forms the interpreter understands
+    UnknownCommand = 1, // none of the forms the interpreter understands
     AliasNotOpen = 2,
     AliasAlreadyOpen = 3,
-    FileNotReadable = 4,  // missing, or it cannot be opened or read
-    NotRegularFile = 5,   // a directory, FIFO, device or socket
-    NotMidiFile = 6,      // empty, larger than 16 MiB, or not a well-formed Standard MIDI File
-    NoSoundfont = 7,      // no General MIDI soundfont could be loaded
-    NoAudioOutput = 8,    // neither PulseAudio nor ALSA took the sound in time
-    DeviceError = 9,      // no synthesiser to be had, or it could not start the file (out of memory)
+    FileNotReadable = 4, // missing, or it cannot be opened or read
+    NotRegularFile = 5,  // a directory, FIFO, device or socket
+    NotMidiFile = 6,     // empty, larger than 16 MiB, or not a well-formed Standard MIDI File
+    NoSoundfont = 7,     // no General MIDI soundfont could be loaded
+    NoAudioOutput = 8,   // neither PulseAudio nor ALSA took the sound in time
+    DeviceError = 9,     // no synthesiser to be had, or it could not start the file (out of memory)
 };
 
 } // namespace sorabune

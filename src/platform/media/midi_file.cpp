@@ -85,12 +85,18 @@ constexpr std::uint8_t kMetaTempo = 0x51;
 std::optional<std::uint32_t> requiredMetaLength(std::uint8_t type)
 {
     switch (type) {
-    case kMetaEndOfTrack: return 0;
-    case kMetaTempo: return 3;
-    case 0x54: return 5; // SMPTE offset
-    case 0x58: return 4; // time signature
-    case 0x59: return 2; // key signature
-    default: return std::nullopt;
+    case kMetaEndOfTrack:
+        return 0;
+    case kMetaTempo:
+        return 3;
+    case 0x54:
+        return 5; // SMPTE offset
+    case 0x58:
+        return 4; // time signature
+    case 0x59:
+        return 2; // key signature
+    default:
+        return std::nullopt;
     }
 }
 
@@ -211,7 +217,8 @@ bool isPlayableMidiFile(std::span<const std::uint8_t> bytes)
     const auto format = reader.bigEndian(2);
     const auto trackCount = reader.bigEndian(2);
     const auto division = reader.bigEndian(2);
-    if (!headerLength || !format || !trackCount || !division || *headerLength != 6 || *format > 2 || *trackCount == 0 || *trackCount > kMaxMidiTracks)
+    if (!headerLength || !format || !trackCount || !division || *headerLength != 6 || *format > 2 || *trackCount == 0
+        || *trackCount > kMaxMidiTracks)
         return false;
     // Zero ticks per beat cannot be played, and the player does not support SMPTE timing.
     if (*division == 0 || (*division & 0x8000u) != 0)
@@ -243,7 +250,7 @@ MidiFileContents readMidiFile(std::string_view path)
 
     // Look before opening: opening a device can have effects of its own (a
     // watchdog starts counting), and a FIFO would wait for a writer.
-    struct stat status{};
+    struct stat status { };
     if (::stat(name.c_str(), &status) != 0)
         return failure(MediaError::FileNotReadable);
     if (!S_ISREG(status.st_mode))

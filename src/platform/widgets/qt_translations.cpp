@@ -19,8 +19,8 @@ QtTranslations::QtTranslations(const QLocale &locale)
         return;
     // qtbase holds the widgets' texts; the qt_ catalogue would bring every module's.
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (!translator->load(
+            locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return;
     if (QCoreApplication::installTranslator(translator.get()))
         m_translator = std::move(translator);

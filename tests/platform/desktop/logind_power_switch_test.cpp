@@ -35,8 +35,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(qgetenv("DBUS_SYSTEM_BUS_ADDRESS").contains("sorabune-logind-"))
-            << "the private bus did not start";
+        ASSERT_TRUE(qgetenv("DBUS_SYSTEM_BUS_ADDRESS").contains("sorabune-logind-")) << "the private bus did not start";
         logind->command(QStringLiteral("accept"));
         logind->command(QStringLiteral("clear"));
     }
@@ -91,8 +90,8 @@ TEST_F(LogindPowerSwitchTest, HungLogindFailsAfterTheTimeoutWithoutBlocking)
     // Qt's coarse timers may fire up to 5 % early; an immediate failure is what this rules out.
     EXPECT_GE(failed, timeout.count() * 9 / 10);
     EXPECT_EQ(failures, 1);
-    std::cout << "powerOff() returned after " << returned << " ms; the failure came after " << failed
-              << " ms (timeout " << timeout.count() << " ms)\n";
+    std::cout << "powerOff() returned after " << returned << " ms; the failure came after " << failed << " ms (timeout "
+              << timeout.count() << " ms)\n";
     EXPECT_EQ(logind->command(QStringLiteral("calls")), kOnePowerOff);
 }
 

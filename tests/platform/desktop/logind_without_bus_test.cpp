@@ -52,7 +52,7 @@ struct Bus {
     const char *said;
 };
 
-class LogindWithoutBusCases : public ::testing::TestWithParam<Bus> {};
+class LogindWithoutBusCases : public ::testing::TestWithParam<Bus> { };
 
 // Each fails once, with what was wrong said, and neither the request nor the
 // wait for a silent bus holds up the caller.
@@ -95,20 +95,23 @@ TEST_P(LogindWithoutBusCases, FailsOnceAndSaysWhy)
     EXPECT_TRUE(g_warnings.first().contains(QLatin1String(bus.said))) << g_warnings.first().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Buses, LogindWithoutBusCases, ::testing::Values(
-    Bus{"SilentPath", true,
-        [](const testing::ScratchDirectory &folder) { return "unix:path=" + (folder / "silent-bus").string(); },
-        "does not answer"},
-    Bus{"SilentAbstract", true,
-        [](const testing::ScratchDirectory &) { return "unix:abstract=sorabune-silent-" + std::to_string(::getpid()); },
-        "does not answer"},
-    Bus{"NobodyListens", false,
-        [](const testing::ScratchDirectory &folder) { return "unix:path=" + (folder / "no-bus").string(); },
-        "no system bus"},
-    Bus{"PathTooLong", false,
-        [](const testing::ScratchDirectory &) { return "unix:path=/" + std::string(200, 'x'); }, "no system bus"},
-    Bus{"NotAnAddress", false, [](const testing::ScratchDirectory &) { return std::string("nonsense"); },
-        "no system bus"}),
+INSTANTIATE_TEST_SUITE_P(Buses, LogindWithoutBusCases,
+    ::testing::Values(
+        Bus{"SilentPath", true,
+            [](const testing::ScratchDirectory &folder) { return "unix:path=" + (folder / "silent-bus").string(); },
+            "does not answer"},
+        Bus{"SilentAbstract", true,
+            [](const testing::ScratchDirectory &) {
+                return "unix:abstract=sorabune-silent-" + std::to_string(::getpid());
+            },
+            "does not answer"},
+        Bus{"NobodyListens", false,
+            [](const testing::ScratchDirectory &folder) { return "unix:path=" + (folder / "no-bus").string(); },
+            "no system bus"},
+        Bus{"PathTooLong", false,
+            [](const testing::ScratchDirectory &) { return "unix:path=/" + std::string(200, 'x'); }, "no system bus"},
+        Bus{"NotAnAddress", false, [](const testing::ScratchDirectory &) { return std::string("nonsense"); },
+            "no system bus"}),
     [](const ::testing::TestParamInfo<Bus> &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <fcntl.h>
+#include <functional>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,7 +65,7 @@ void PrintTo(const CommandCase &value, std::ostream *out)
     *out << value.name;
 }
 
-class CommandTextTest : public InterpreterTest, public ::testing::WithParamInterface<CommandCase> {};
+class CommandTextTest : public InterpreterTest, public ::testing::WithParamInterface<CommandCase> { };
 
 TEST_P(CommandTextTest, AnswersTheCommandsCode)
 {
@@ -76,10 +76,8 @@ TEST_P(CommandTextTest, AnswersTheCommandsCode)
     EXPECT_EQ(device().protocolErrors, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, CommandTextTest,
-    ::testing::Values(
-        CommandCase{"Open", "open \"{song}\" alias bgm", MediaError::Success},
+INSTANTIATE_TEST_SUITE_P(Forms, CommandTextTest,
+    ::testing::Values(CommandCase{"Open", "open \"{song}\" alias bgm", MediaError::Success},
         CommandCase{"OpenOtherAlias", "open \"{song}\" alias x", MediaError::UnknownCommand},
         CommandCase{"PlayOtherAlias", "play x", MediaError::UnknownCommand},
         CommandCase{"OpenMissingFile", "open \"/nonexistent/a.mid\" alias bgm", MediaError::FileNotReadable},
@@ -115,7 +113,7 @@ void PrintTo(const FileCase &value, std::ostream *out)
     *out << value.name;
 }
 
-class FileKindTest : public InterpreterTest, public ::testing::WithParamInterface<FileCase> {};
+class FileKindTest : public InterpreterTest, public ::testing::WithParamInterface<FileCase> { };
 
 TEST_P(FileKindTest, OpenAnswersTheFilesCode)
 {
@@ -126,8 +124,8 @@ TEST_P(FileKindTest, OpenAnswersTheFilesCode)
     EXPECT_EQ(send("play bgm"), code(opened ? MediaError::Success : MediaError::AliasNotOpen));
 }
 
-std::filesystem::path writeFile(const ScratchDirectory &directory, const std::string &name,
-                                const std::vector<std::uint8_t> &bytes)
+std::filesystem::path writeFile(
+    const ScratchDirectory &directory, const std::string &name, const std::vector<std::uint8_t> &bytes)
 {
     testing::writeBytes(directory / name, bytes);
     return directory / name;
@@ -155,51 +153,51 @@ std::filesystem::path unixSocket(const ScratchDirectory &directory)
     return path;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, FileKindTest,
+INSTANTIATE_TEST_SUITE_P(Files, FileKindTest,
     ::testing::Values(
         FileCase{"Midi", [](const auto &d) { return writeFile(d, "a.mid", testing::sustainedNoteFile(1)); },
-                 MediaError::Success},
+            MediaError::Success},
         FileCase{"NotNamedMid", [](const auto &d) { return writeFile(d, "a.txt", testing::restFile(1)); },
-                 MediaError::Success},
+            MediaError::Success},
         FileCase{"SymlinkToMidi",
-                 [](const auto &d) {
-                     std::filesystem::create_symlink(writeFile(d, "a.mid", testing::restFile(1)), d / "link.mid");
-                     return d / "link.mid";
-                 },
-                 MediaError::Success},
+            [](const auto &d) {
+                std::filesystem::create_symlink(writeFile(d, "a.mid", testing::restFile(1)), d / "link.mid");
+                return d / "link.mid";
+            },
+            MediaError::Success},
         FileCase{"Missing", [](const auto &d) { return d / "missing.mid"; }, MediaError::FileNotReadable},
-        FileCase{"BelowAFile",
-                 [](const auto &d) { return writeFile(d, "a.mid", testing::restFile(1)) / "b.mid"; },
-                 MediaError::FileNotReadable},
+        FileCase{"BelowAFile", [](const auto &d) { return writeFile(d, "a.mid", testing::restFile(1)) / "b.mid"; },
+            MediaError::FileNotReadable},
         FileCase{"SymlinkLoop",
-                 [](const auto &d) {
-                     std::filesystem::create_symlink(d / "loop.mid", d / "loop.mid");
-                     return d / "loop.mid";
-                 },
-                 MediaError::FileNotReadable},
+            [](const auto &d) {
+                std::filesystem::create_symlink(d / "loop.mid", d / "loop.mid");
+                return d / "loop.mid";
+            },
+            MediaError::FileNotReadable},
         FileCase{"Directory",
-                 [](const auto &d) {
-                     std::filesystem::create_directory(d / "folder.mid");
-                     return d / "folder.mid";
-                 },
-                 MediaError::NotRegularFile},
+            [](const auto &d) {
+                std::filesystem::create_directory(d / "folder.mid");
+                return d / "folder.mid";
+            },
+            MediaError::NotRegularFile},
         FileCase{"CharacterDevice", [](const auto &) { return std::filesystem::path("/dev/null"); },
-                 MediaError::NotRegularFile},
+            MediaError::NotRegularFile},
         FileCase{"Socket", unixSocket, MediaError::NotRegularFile},
         FileCase{"Empty", [](const auto &d) { return writeFile(d, "empty.mid", {}); }, MediaError::NotMidiFile},
-        FileCase{"Text", [](const auto &d) { return writeFile(d, "text.mid", {'h', 'e', 'l', 'l', 'o', '\n'}); },
-                 MediaError::NotMidiFile},
+        FileCase{"Text",
+            [](const auto &d) {
+                return writeFile(d, "text.mid", {'h', 'e', 'l', 'l', 'o', '\n'});
+            },
+            MediaError::NotMidiFile},
         FileCase{"HeaderOnly", [](const auto &d) { return writeFile(d, "header.mid", testing::midiHeader(0, 1)); },
-                 MediaError::NotMidiFile},
-        FileCase{"AtTheSizeCap", [](const auto &d) { return paddedFile(d, kMaxMidiFileSize); },
-                 MediaError::Success},
+            MediaError::NotMidiFile},
+        FileCase{"AtTheSizeCap", [](const auto &d) { return paddedFile(d, kMaxMidiFileSize); }, MediaError::Success},
         FileCase{"OverTheSizeCap", [](const auto &d) { return paddedFile(d, kMaxMidiFileSize + 1); },
-                 MediaError::NotMidiFile}),
+            MediaError::NotMidiFile}),
     [](const auto &info) { return info.param.name; });
 
 // Names the shell would quote, and one that holds the separator of the open command itself.
-class PathTextTest : public InterpreterTest, public ::testing::WithParamInterface<const char *> {};
+class PathTextTest : public InterpreterTest, public ::testing::WithParamInterface<const char *> { };
 
 TEST_P(PathTextTest, OpensTheFileOfThatName)
 {
@@ -215,8 +213,7 @@ TEST_P(PathTextTest, OpensTheFileOfThatName)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, PathTextTest,
-                         ::testing::Values("with spaces.mid", "目覚まし の曲.mid", "say \"hi\".mid",
-                                           "x\" alias y.mid", "trailing quote\""));
+    ::testing::Values("with spaces.mid", "目覚まし の曲.mid", "say \"hi\".mid", "x\" alias y.mid", "trailing quote\""));
 
 TEST_F(InterpreterTest, PathWithANulByteIsNotReadable)
 {

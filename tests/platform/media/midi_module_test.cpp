@@ -46,8 +46,8 @@ TEST_F(MidiModuleTest, LoadsTheFluidSynthModuleAtFirstUseOnly)
     EXPECT_EQ(media.send("stop bgm"), code(MediaError::AliasNotOpen));
     EXPECT_EQ(media.send("close bgm"), code(MediaError::AliasNotOpen));
     testing::writeBytes(m_directory / "text.mid", std::vector<std::uint8_t>{'h', 'i'});
-    EXPECT_EQ(media.send("open \"" + (m_directory / "text.mid").string() + "\" alias bgm"),
-              code(MediaError::NotMidiFile));
+    EXPECT_EQ(
+        media.send("open \"" + (m_directory / "text.mid").string() + "\" alias bgm"), code(MediaError::NotMidiFile));
     EXPECT_FALSE(mapped(SORABUNE_MIDI_MODULE));
 
     media.prepare();
@@ -76,8 +76,8 @@ TEST_F(MidiModuleTest, PassesEveryCallToTheModulesDevice)
     EXPECT_EQ(media.send("play bgm"), 0);
     EXPECT_EQ(media.send("close bgm"), 0);
     const std::string play = "play:" + std::to_string(testing::sustainedNoteFile(1.0).size());
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"openOutput", "prepare", "openOutput", play, play, "stop",
-                                                    "closeOutput"}));
+    EXPECT_EQ(fake.calls,
+        (std::vector<std::string>{"openOutput", "prepare", "openOutput", play, play, "stop", "closeOutput"}));
     EXPECT_EQ(lastDevice(), &fake) << "one device only, made at the first call";
 }
 

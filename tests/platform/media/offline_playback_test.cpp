@@ -28,7 +28,7 @@ constexpr std::chrono::seconds idleLimit{20};
 RenderedAudio slice(const RenderedAudio &audio, std::size_t from, std::size_t count)
 {
     return {{audio.left.begin() + from, audio.left.begin() + from + count},
-            {audio.right.begin() + from, audio.right.begin() + from + count}};
+        {audio.right.begin() + from, audio.right.begin() + from + count}};
 }
 
 class OfflinePlaybackTest : public ::testing::Test {
@@ -42,8 +42,7 @@ protected:
     void useSoundfonts(std::vector<std::string> soundfonts)
     {
         m_interpreter.reset();
-        auto device = std::make_unique<FluidMidiDevice>(std::move(soundfonts),
-                                                        testing::manualOutput(m_output));
+        auto device = std::make_unique<FluidMidiDevice>(std::move(soundfonts), testing::manualOutput(m_output));
         m_device = device.get();
         m_interpreter.emplace(std::move(device));
     }

@@ -356,9 +356,12 @@ private slots:
             QTest::newRow((w + ": full-width digit").constData()) << way << QStringLiteral("\uff15") << false << "0";
             QTest::newRow((w + ": while running").constData()) << way << "7" << true << "0";
         }
-        QTest::newRow("paste of two digits fills the box") << "paste by keyboard" << "12" << false << "01";
-        QTest::newRow("paste with a sign") << "paste by menu" << "-" << false << "0";
-        QTest::newRow("input method commits two digits") << "input method" << "34" << false << "03";
+        QTest::newRow("paste of two digits fills the box") << "paste by keyboard"
+                                                           << "12" << false << "01";
+        QTest::newRow("paste with a sign") << "paste by menu"
+                                           << "-" << false << "0";
+        QTest::newRow("input method commits two digits") << "input method"
+                                                         << "34" << false << "03";
     }
     void otherWaysIn()
     {

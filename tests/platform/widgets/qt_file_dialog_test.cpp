@@ -86,11 +86,14 @@ private slots:
         sorabune::QtFileDialog dialog;
         QStringList names;
         QStringList filters;
-        whileOpen(folderPath, [&](QFileDialog &open) {
-            names = listed(open);
-            filters = open.nameFilters();
-            type(open, QStringLiteral("SONG.MID"));
-        }, true);
+        whileOpen(
+            folderPath,
+            [&](QFileDialog &open) {
+                names = listed(open);
+                filters = open.nameFilters();
+                type(open, QStringLiteral("SONG.MID"));
+            },
+            true);
         dialog.showOpen();
 
         QCOMPARE(filters, QStringList{QStringLiteral("midi(*.mid)")});
@@ -105,10 +108,12 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         sorabune::QtFileDialog dialog;
         // An earlier choice does not survive a cancel.
-        whileOpen(QDir(folder.path()).absolutePath(), [](QFileDialog &open) { type(open, QStringLiteral("a.mid")); }, true);
+        whileOpen(
+            QDir(folder.path()).absolutePath(), [](QFileDialog &open) { type(open, QStringLiteral("a.mid")); }, true);
         dialog.showOpen();
         QVERIFY(!dialog.fileName().empty());
-        whileOpen(QDir(folder.path()).absolutePath(), [](QFileDialog &) {}, false);
+        whileOpen(
+            QDir(folder.path()).absolutePath(), [](QFileDialog &) {}, false);
         dialog.showOpen();
         QVERIFY(dialog.fileName().empty());
     }
@@ -123,11 +128,15 @@ private slots:
         QFile file(folder.filePath(QStringLiteral("a.mid")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         QStringList texts;
-        whileOpen(QDir(folder.path()).absolutePath(), [&](QFileDialog &open) {
-            auto *buttons = open.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
-            texts << buttons->button(QDialogButtonBox::Open)->text() << buttons->button(QDialogButtonBox::Cancel)->text()
-                  << open.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text();
-        }, false);
+        whileOpen(
+            QDir(folder.path()).absolutePath(),
+            [&](QFileDialog &open) {
+                auto *buttons = open.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+                texts << buttons->button(QDialogButtonBox::Open)->text()
+                      << buttons->button(QDialogButtonBox::Cancel)->text()
+                      << open.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text();
+            },
+            false);
         sorabune::QtFileDialog().showOpen();
         QCOMPARE(texts, (QStringList{"開く(&O)", "キャンセル", "ファイル名(&N):"}));
     }

@@ -21,7 +21,10 @@ namespace sorabune {
 template<auto deleter>
 struct FluidDeleter {
     template<typename T>
-    void operator()(T *handle) const { deleter(handle); }
+    void operator()(T *handle) const
+    {
+        deleter(handle);
+    }
 };
 
 using FluidSettings = std::unique_ptr<fluid_settings_t, FluidDeleter<delete_fluid_settings>>;
