@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Start-up time and memory of Sorabune in each kind of session: X11 (a private Xvfb), Wayland with
 Xwayland and Wayland alone (a private headless weston, with and without --xwayland).
 

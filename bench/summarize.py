@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Turns the raw figures of one scripts/bench.sh run into a Markdown report.
 
     summarize.py RAW_TSV [BENCHMARK_JSON]... > report.md

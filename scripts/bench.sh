@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Sorabune and its benchmarks in Release, and
 # measures it next to a bare Qt window with the same widgets, under a private
 # Xvfb and a private PulseAudio null sink. Prints every figure with its method

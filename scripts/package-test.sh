@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a user gets it: builds a Release, makes the .deb with CPack, installs it with
 # apt-get, starts the installed /usr/bin/Sorabune under a private Xvfb, checks its menu entry, closes
 # it, then purges the package. Prints the package's size, its Depends and how long the install took.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Sorabune and takes a picture of its window as it opens, under a private Xvfb
 # (never the machine's display): docs/screenshot.png, or the file named as $1.
 #   scripts/screenshot.sh --wayland [FILE]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian 12 package that building, running and testing Sorabune need.
 # Idempotent: packages already present are left alone. The only place that installs anything.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures of the media commands, each printed as "name value" lines:
 //   media_bench latency [RUNS]   open command to the first audible sample, through a private
 //                                PulseAudio null sink, each run the first alarm of a fresh

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the media benchmark in Release and prints its figures: the open
 # command to the first audible sample through a private PulseAudio null sink,
 # the memory the soundfont and an open file add, and the peaks at the chosen gain.

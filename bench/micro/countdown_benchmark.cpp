@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own work per event, with the controls faked: what a tick and a
 // box change cost before any toolkit is involved.
 #include "core/countdown.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The same events through the real window: Form1 with its widget adapters and
 // Qt widgets, on the offscreen platform, the clock and the alarm faked.
 #include "fakes/fake_clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures one run of a windowed program under the X server of $DISPLAY and
 // prints "key value" lines, one scenario at a time.
 #include "options.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Sorabune's icon and writes it as sorabune.xpm beside this script.
 
 A wristwatch with a white face, a dark green rim and a red-and-blue striped

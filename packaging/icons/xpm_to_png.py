@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Renders an XPM image (one character per pixel, #RRGGBB or None colours) as a PNG.
 
 Usage: xpm_to_png.py INPUT.xpm OUTPUT.png

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "alarm/alarm.h"
 #include "platform/boot_time_clock.h"
 #include "platform/desktop/logind_power_switch.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The real Sorabune executable under a private Xvfb, driven with xdotool.
 
 Run one case: SORABUNE_EXE=build/src/ui/Sorabune /usr/bin/python3 -m unittest sorabune_e2e.WindowTest.test_title_and_size

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command texts, one a line, sent to the interpreter on a fake device (no
 // sound). The first byte chooses whether the device fails to open or to play.
 // Every answer must be one of the codes, and the device must only ever be

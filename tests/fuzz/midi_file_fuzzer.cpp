@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes opened as a MIDI file: through our reader and checks, and
 // whatever passes played on the real synthesiser and soundfont, rendered
 // offline. A file that passes must also be one FluidSynth's player reads

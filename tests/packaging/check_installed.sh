@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks an installed Sorabune: the desktop entry, the icon and the metainfo under ROOT (a DESTDIR,
 # or / after installing the package) and PREFIX, their validators, and that they name each other.
 # Usage: check_installed.sh ROOT PREFIX APP_ID

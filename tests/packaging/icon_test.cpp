@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The icon as Qt reads it: the XPM the window embeds and the PNG the icon theme gets.
 #include <QImage>
 #include <QSet>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR under PREFIX and checks what lands there:
 # exactly the expected files, all inside DESTDIR and PREFIX, and valid for the desktop's tools.
 # Usage: install_test.sh BUILD_DIR PREFIX APP_ID [MIDI_MODULE]

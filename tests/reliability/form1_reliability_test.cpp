@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "alarm/alarm.h"
 #include "platform/media/fluidsynth/fluid_midi_device.h"
 #include "platform/media/media_command_interpreter.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Faults, hostile files, compressed time and load on the real Sorabune executable.
 
 Builds on the end-to-end session of tests/e2e (private Xvfb, runtime folder, no bus, no

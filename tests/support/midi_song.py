@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """MIDI files for the Python tests (the C++ ones have midi_file_builder.h).
 
     from midi_song import write_song     # with tests/support on sys.path

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Assistive technology's view of a program (AT-SPI through pyatspi) on a private session bus, so
 that a test can read and press a window's controls whatever display it is on, a Wayland
 compositor without a seat included. Never the user's session bus.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A private system bus with a mock systemd-logind, so that no test ever reaches the real one.
 
 Command line:

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A PulseAudio server of the test's own, with a null sink, so that no test needs a sound card
 or reaches the user's sound server.
 

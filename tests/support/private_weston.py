@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A private headless Wayland compositor (weston) for end-to-end tests and screenshots: never the
 machine's display.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A small X client over libX11 (ctypes, nothing to build) for end-to-end tests: it counts
 bells (XkbBellNotify) and mapped windows, closes a window as a window manager's close box
 does (WM_DELETE_WINDOW), and grabs a rectangle of the screen as PNG.

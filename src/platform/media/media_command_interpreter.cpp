@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/media_command_interpreter.h"
 
 #include "platform/media/midi_device.h"

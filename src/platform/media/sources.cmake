@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The media libraries' sources, in one place for the g++ build and the clang fuzz build.
 # The command interpreter and the file checks: the C++ library, and Qt Core for the log only.
 set(SORABUNE_MEDIA_SOURCES

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/logind_power_switch.h"
 
 #include "support/listening_socket.h"

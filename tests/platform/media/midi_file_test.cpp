@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/midi_file.h"
 
 #include "support/midi_file_builder.h"

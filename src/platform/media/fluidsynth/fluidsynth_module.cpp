@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/fluidsynth/fluid_midi_device.h"
 #include "platform/media/midi_device.h"
 
