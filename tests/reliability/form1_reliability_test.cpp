@@ -178,6 +178,7 @@ private slots:
 
     // The file goes bad between its choice and the alarm: the beeps ring instead,
     // at once, and the window goes on.
+    // clang-format off
     void badFileAtExpiryBeeps_data()
     {
         QTest::addColumn<Mutation>("mutate");
@@ -191,8 +192,9 @@ private slots:
             std::filesystem::create_directory(path);
         });
         QTest::newRow("0 bytes") << Mutation([](const auto &path) { replaceWith(path, {}); });
-        QTest::newRow("200 MB sparse") << Mutation(
-            [](const auto &path) { std::filesystem::resize_file(path, 200LL * 1024 * 1024); });
+        QTest::newRow("200 MB sparse") << Mutation([](const auto &path) {
+            std::filesystem::resize_file(path, 200LL * 1024 * 1024);
+        });
         QTest::newRow("random bytes") << Mutation([](const auto &path) { replaceWith(path, randomBytes(64 * 1024)); });
         QTest::newRow("MIDI header, random after") << Mutation([](const auto &path) {
             std::vector<std::uint8_t> bytes = testing::midiHeader(0, 1);
@@ -215,6 +217,7 @@ private slots:
             }
         });
     }
+    // clang-format on
     void badFileAtExpiryBeeps()
     {
         QFETCH(Mutation, mutate);
@@ -239,6 +242,7 @@ private slots:
     }
 
     // Odd but valid names play: the name passes through the open command intact.
+    // clang-format off
     void oddNamesPlay_data()
     {
         QTest::addColumn<QString>("name");
@@ -248,6 +252,7 @@ private slots:
         QTest::newRow("Japanese") << QStringLiteral("目覚まし　空舟.mid");
         QTest::newRow("4,000 characters") << QString();
     }
+    // clang-format on
     void oddNamesPlay()
     {
         QFETCH(QString, name);
@@ -274,6 +279,7 @@ private slots:
     }
 
     // The sound cannot be made: beeps instead.
+    // clang-format off
     void noSoundBeeps_data()
     {
         QTest::addColumn<bool>("withSoundfont");
@@ -281,6 +287,7 @@ private slots:
         QTest::newRow("no soundfont") << false << int(ManualOutputControl::Start::Succeed);
         QTest::newRow("no sound server") << true << int(ManualOutputControl::Start::Refuse);
     }
+    // clang-format on
     void noSoundBeeps()
     {
         QFETCH(bool, withSoundfont);
@@ -314,6 +321,7 @@ private slots:
     }
 
     // Long use leaves nothing behind: memory, files and threads as after warming up.
+    // clang-format off
     void manyCyclesLeaveNothingBehind_data()
     {
         QTest::addColumn<QString>("kind");
@@ -322,6 +330,7 @@ private slots:
         QTest::newRow("1,000 MIDI alarms") << QStringLiteral("MIDI") << 1000;
         QTest::newRow("an hour of ringing") << QStringLiteral("ringing") << 3600;
     }
+    // clang-format on
     void manyCyclesLeaveNothingBehind()
     {
         QFETCH(QString, kind);

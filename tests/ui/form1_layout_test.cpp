@@ -94,6 +94,7 @@ private slots:
         QCOMPARE(QApplication::desktopFileName(), QStringLiteral("org.sorabune.Sorabune"));
     }
 
+    // clang-format off
     void controls_data()
     {
         QTest::addColumn<QString>("kind");
@@ -101,35 +102,22 @@ private slots:
         QTest::addColumn<QRect>("geometry");
 
         // In the order of creation.
-        QTest::newRow("Option3") << "QRadioButton"
-                                 << "midiを再生する" << QRect(8, 88, 113, 12);
-        QTest::newRow("Option1") << "QRadioButton"
-                                 << "BEEP音を鳴らす" << QRect(8, 56, 105, 12);
-        QTest::newRow("Option2") << "QRadioButton"
-                                 << "電源を切る" << QRect(8, 72, 81, 12);
-        QTest::newRow("Command3") << "QPushButton"
-                                  << "閉じる" << QRect(112, 136, 41, 25);
-        QTest::newRow("Command2") << "QPushButton"
-                                  << "停止" << QRect(64, 136, 41, 25);
-        QTest::newRow("Command1") << "QPushButton"
-                                  << "タイマー\nスタート" << QRect(0, 128, 57, 33);
-        QTest::newRow("Text2") << "QLineEdit"
-                               << "0" << QRect(72, 32, 25, 18);
-        QTest::newRow("Text1") << "QLineEdit"
-                               << "0" << QRect(8, 32, 25, 18);
-        QTest::newRow("Label6") << "QLabel"
-                                << "00 : 00 : 00" << QRect(72, 8, 73, 17);
-        QTest::newRow("Label5") << "QLabel"
-                                << "MIDI :" << QRect(8, 106, 33, 17);
-        QTest::newRow("Label4") << "QLabel"
-                                << "midi再生ファイル" << QRect(40, 104, 105, 17);
-        QTest::newRow("Label3") << "QLabel"
-                                << "経過時間\u3000:" << QRect(8, 10, 65, 17);
-        QTest::newRow("Label2") << "QLabel"
-                                << "分後に" << QRect(104, 40, 41, 17);
-        QTest::newRow("Label1") << "QLabel"
-                                << "時間" << QRect(40, 40, 25, 17);
+        QTest::newRow("Option3") << "QRadioButton" << "midiを再生する" << QRect(8, 88, 113, 12);
+        QTest::newRow("Option1") << "QRadioButton" << "BEEP音を鳴らす" << QRect(8, 56, 105, 12);
+        QTest::newRow("Option2") << "QRadioButton" << "電源を切る" << QRect(8, 72, 81, 12);
+        QTest::newRow("Command3") << "QPushButton" << "閉じる" << QRect(112, 136, 41, 25);
+        QTest::newRow("Command2") << "QPushButton" << "停止" << QRect(64, 136, 41, 25);
+        QTest::newRow("Command1") << "QPushButton" << "タイマー\nスタート" << QRect(0, 128, 57, 33);
+        QTest::newRow("Text2") << "QLineEdit" << "0" << QRect(72, 32, 25, 18);
+        QTest::newRow("Text1") << "QLineEdit" << "0" << QRect(8, 32, 25, 18);
+        QTest::newRow("Label6") << "QLabel" << "00 : 00 : 00" << QRect(72, 8, 73, 17);
+        QTest::newRow("Label5") << "QLabel" << "MIDI :" << QRect(8, 106, 33, 17);
+        QTest::newRow("Label4") << "QLabel" << "midi再生ファイル" << QRect(40, 104, 105, 17);
+        QTest::newRow("Label3") << "QLabel" << "経過時間\u3000:" << QRect(8, 10, 65, 17);
+        QTest::newRow("Label2") << "QLabel" << "分後に" << QRect(104, 40, 41, 17);
+        QTest::newRow("Label1") << "QLabel" << "時間" << QRect(40, 40, 25, 17);
     }
+    // clang-format on
     void controls()
     {
         QFETCH(QString, kind);
@@ -176,6 +164,7 @@ private slots:
     }
 
     // What assistive technology reads for each control.
+    // clang-format off
     void accessibleNames_data()
     {
         QTest::addColumn<QString>("name");
@@ -191,6 +180,7 @@ private slots:
         QTest::newRow("Label6") << "00 : 00 : 00";
         QTest::newRow("Label4") << "midi再生ファイル";
     }
+    // clang-format on
     void accessibleNames()
     {
         QFETCH(QString, name);
@@ -256,6 +246,7 @@ private slots:
 
     // The option group is one stop, at its chosen button; the arrow keys choose
     // within it.
+    // clang-format off
     void tabOrder_data()
     {
         QTest::addColumn<QList<int>>("arrows"); // pressed on the chosen button first
@@ -265,6 +256,7 @@ private slots:
         QTest::newRow("down, up") << QList<int>{Qt::Key_Down, Qt::Key_Up} << "Option1";
         QTest::newRow("up at the top") << QList<int>{Qt::Key_Up} << "Option1";
     }
+    // clang-format on
     void tabOrder()
     {
         QFETCH(QList<int>, arrows);

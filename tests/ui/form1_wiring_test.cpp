@@ -79,6 +79,7 @@ private slots:
         QCOMPARE(alarm.calls, Calls{"SilencePlayback"});
     }
 
+    // clang-format off
     void typing_data()
     {
         QTest::addColumn<QString>("box");
@@ -87,25 +88,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
 
-        QTest::newRow("5 minutes") << "Text2" << false << "5"
-                                   << "05"
-                                   << "00 : 05 : 00";
-        QTest::newRow("80 hours become 72") << "Text1" << true << "80"
-                                            << "72"
-                                            << "72 : 00 : 00";
-        QTest::newRow("60 minutes become 59") << "Text2" << true << "60"
-                                              << "59"
-                                              << "00 : 59 : 00";
-        QTest::newRow("a third digit is refused") << "Text1" << false << "12"
-                                                  << "01"
-                                                  << "01 : 00 : 00";
-        QTest::newRow("letters and signs are swallowed") << "Text2" << true << "a-1 "
-                                                         << "1"
-                                                         << "00 : 01 : 00";
-        QTest::newRow("an emptied box counts as 0") << "Text1" << true << ""
-                                                    << ""
-                                                    << "00 : 00 : 00";
+        QTest::newRow("5 minutes") << "Text2" << false << "5" << "05" << "00 : 05 : 00";
+        QTest::newRow("80 hours become 72") << "Text1" << true << "80" << "72" << "72 : 00 : 00";
+        QTest::newRow("60 minutes become 59") << "Text2" << true << "60" << "59" << "00 : 59 : 00";
+        QTest::newRow("a third digit is refused") << "Text1" << false << "12" << "01" << "01 : 00 : 00";
+        QTest::newRow("letters and signs are swallowed") << "Text2" << true << "a-1 " << "1" << "00 : 01 : 00";
+        QTest::newRow("an emptied box counts as 0") << "Text1" << true << "" << "" << "00 : 00 : 00";
     }
+    // clang-format on
     void typing()
     {
         QFETCH(QString, box);
@@ -146,6 +136,7 @@ private slots:
 
     // Keys on the focused control with one minute in the boxes: Space and Enter
     // press a button; Enter in a box presses none (the window has no default).
+    // clang-format off
     void keyboard_data()
     {
         QTest::addColumn<QString>("control");
@@ -154,13 +145,14 @@ private slots:
         QTest::addColumn<QString>("then");
         QTest::newRow("Space on Command1") << "Command1" << int(Qt::Key_Space) << int(Qt::NoModifier) << "running";
         QTest::newRow("Return on Command1") << "Command1" << int(Qt::Key_Return) << int(Qt::NoModifier) << "running";
-        QTest::newRow("keypad Enter on Command1")
-            << "Command1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "running";
+        QTest::newRow("keypad Enter on Command1") << "Command1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
+                                                  << "running";
         QTest::newRow("Return on Command3") << "Command3" << int(Qt::Key_Return) << int(Qt::NoModifier) << "closed";
         QTest::newRow("Return in Text2") << "Text2" << int(Qt::Key_Return) << int(Qt::NoModifier) << "idle";
         QTest::newRow("keypad Enter in Text1") << "Text1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "idle";
         QTest::newRow("Return on Option1") << "Option1" << int(Qt::Key_Return) << int(Qt::NoModifier) << "idle";
     }
+    // clang-format on
     void keyboard()
     {
         QFETCH(QString, control);
@@ -181,19 +173,18 @@ private slots:
         QCOMPARE(Text2()->text(), QStringLiteral("01"));
     }
 
+    // clang-format off
     void expiry_data()
     {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("ringsOn");
 
-        QTest::newRow("beep") << "Option1"
-                              << "BeepAlarm" << false;
-        QTest::newRow("power off") << "Option2"
-                                   << "PowerOffAlarm" << false;
-        QTest::newRow("midi") << "Option3"
-                              << "PlayMidiAlarm:/music/alarm song.mid" << true;
+        QTest::newRow("beep") << "Option1" << "BeepAlarm" << false;
+        QTest::newRow("power off") << "Option2" << "PowerOffAlarm" << false;
+        QTest::newRow("midi") << "Option3" << "PlayMidiAlarm:/music/alarm song.mid" << true;
     }
+    // clang-format on
     void expiry()
     {
         QFETCH(QString, option);
@@ -258,6 +249,7 @@ private slots:
         QVERIFY(alarm.calls.empty());
     }
 
+    // clang-format off
     void fileChoice_data()
     {
         QTest::addColumn<QString>("answer");
@@ -280,6 +272,7 @@ private slots:
         QTest::newRow("its answer can't be read")
             << path << int(Failure::InFileName) << "Option3" << true << none << int(Qt::AlignHCenter) << 0;
     }
+    // clang-format on
     void fileChoice()
     {
         QFETCH(QString, answer);

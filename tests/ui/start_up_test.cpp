@@ -45,6 +45,7 @@ private:
     }
 
 private slots:
+    // clang-format off
     void chooseDisplay_data()
     {
         QTest::addColumn<QByteArray>("platform");
@@ -56,26 +57,27 @@ private slots:
         const QByteArray unset;
         QTest::newRow("no DISPLAY") << unset << unset << unset << unset << "DISPLAY is not set";
         QTest::newRow("empty DISPLAY") << unset << QByteArray("") << unset << unset << "DISPLAY is not set";
-        QTest::newRow("a display nobody serves")
-            << unset << QByteArray(":4999") << unset << unset << "cannot open the display :4999";
+        QTest::newRow("a display nobody serves") << unset << QByteArray(":4999") << unset << unset
+                                                 << "cannot open the display :4999";
         QTest::newRow("a Wayland session") << unset << unset << QByteArray("wayland-on") << QByteArray("wayland") << "";
-        QTest::newRow("a Wayland socket by its path")
-            << unset << unset << QByteArray("$RUNTIME/wayland-on") << QByteArray("wayland") << "";
-        QTest::newRow("Wayland, and an X display gone")
-            << unset << QByteArray(":4999") << QByteArray("wayland-on") << QByteArray("wayland") << "";
+        QTest::newRow("a Wayland socket by its path") << unset << unset << QByteArray("$RUNTIME/wayland-on")
+                                                      << QByteArray("wayland") << "";
+        QTest::newRow("Wayland, and an X display gone") << unset << QByteArray(":4999") << QByteArray("wayland-on")
+                                                        << QByteArray("wayland") << "";
         QTest::newRow("a compositor gone, its socket left") << unset << unset << QByteArray("wayland-left") << unset
                                                             << "the Wayland display wayland-left does not answer";
-        QTest::newRow("a compositor gone with its socket")
-            << unset << unset << QByteArray("wayland-9") << unset << "the Wayland display wayland-9 does not answer";
-        QTest::newRow("wayland asked, none there")
-            << QByteArray("wayland") << unset << QByteArray("wayland-left") << unset << "QT_QPA_PLATFORM=wayland";
-        QTest::newRow("a list, none there")
-            << QByteArray("wayland;xcb") << unset << unset << unset << "QT_QPA_PLATFORM=wayland;xcb";
+        QTest::newRow("a compositor gone with its socket") << unset << unset << QByteArray("wayland-9") << unset
+                                                           << "the Wayland display wayland-9 does not answer";
+        QTest::newRow("wayland asked, none there") << QByteArray("wayland") << unset << QByteArray("wayland-left")
+                                                   << unset << "QT_QPA_PLATFORM=wayland";
+        QTest::newRow("a list, none there") << QByteArray("wayland;xcb") << unset << unset << unset
+                                            << "QT_QPA_PLATFORM=wayland;xcb";
         // What the user asked for stays as it is.
-        QTest::newRow("a list with one there")
-            << QByteArray("xcb;wayland") << unset << QByteArray("wayland-on") << unset << "";
+        QTest::newRow("a list with one there") << QByteArray("xcb;wayland") << unset << QByteArray("wayland-on")
+                                               << unset << "";
         QTest::newRow("offscreen needs none") << QByteArray("offscreen") << unset << unset << unset << "";
     }
+    // clang-format on
     void chooseDisplay()
     {
         QFETCH(QByteArray, platform);
@@ -120,12 +122,14 @@ private slots:
         QVERIFY(!afterwards.previousInstance());
     }
 
+    // clang-format off
     void lockFolderFallsBackToAPrivateTemporaryOne_data()
     {
         QTest::addColumn<bool>("set");
         QTest::newRow("runtime folder unset") << false;
         QTest::newRow("runtime folder impossible") << true;
     }
+    // clang-format on
     void lockFolderFallsBackToAPrivateTemporaryOne()
     {
         QFETCH(bool, set);

@@ -164,6 +164,7 @@ private slots:
     }
 
     // A focused button is pressed by Space, Return and Enter; no other key.
+    // clang-format off
     void commandButtonKeys_data()
     {
         QTest::addColumn<int>("key");
@@ -177,6 +178,7 @@ private slots:
         QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << false << 0;
         QTest::newRow("a letter") << int(Qt::Key_A) << int(Qt::NoModifier) << false << 0;
     }
+    // clang-format on
     void commandButtonKeys()
     {
         QFETCH(int, key);
@@ -235,6 +237,7 @@ private slots:
         QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("short"));
     }
 
+    // clang-format off
     void labelAlignmentAndEnabled_data()
     {
         QTest::addColumn<int>("alignment");
@@ -243,6 +246,7 @@ private slots:
         QTest::newRow("right (1)") << int(Alignment::Right) << int(Qt::AlignRight);
         QTest::newRow("centred (2)") << int(Alignment::Centre) << int(Qt::AlignHCenter);
     }
+    // clang-format on
     void labelAlignmentAndEnabled()
     {
         QFETCH(int, alignment);
@@ -343,6 +347,7 @@ private slots:
     }
 
     // Every way into the box besides typing obeys the same rule.
+    // clang-format off
     void otherWaysIn_data()
     {
         QTest::addColumn<QString>("way");
@@ -357,13 +362,11 @@ private slots:
             QTest::newRow((w + ": full-width digit").constData()) << way << QStringLiteral("\uff15") << false << "0";
             QTest::newRow((w + ": while running").constData()) << way << "7" << true << "0";
         }
-        QTest::newRow("paste of two digits fills the box") << "paste by keyboard"
-                                                           << "12" << false << "01";
-        QTest::newRow("paste with a sign") << "paste by menu"
-                                           << "-" << false << "0";
-        QTest::newRow("input method commits two digits") << "input method"
-                                                         << "34" << false << "03";
+        QTest::newRow("paste of two digits fills the box") << "paste by keyboard" << "12" << false << "01";
+        QTest::newRow("paste with a sign") << "paste by menu" << "-" << false << "0";
+        QTest::newRow("input method commits two digits") << "input method" << "34" << false << "03";
     }
+    // clang-format on
     void otherWaysIn()
     {
         QFETCH(QString, way);

@@ -142,6 +142,7 @@ private slots:
         QCOMPARE(texts, (QStringList{"開く(&O)", "キャンセル", "ファイル名(&N):"}));
     }
 
+    // clang-format off
     void qtTextsFollowTheLanguage_data()
     {
         QTest::addColumn<QString>("locale"); // empty: the system's
@@ -155,6 +156,7 @@ private slots:
         QTest::newRow("C: nothing loaded") << "C" << false << "&Paste";
         QTest::newRow("no texts for the language") << "yo_NG" << false << "&Paste";
     }
+    // clang-format on
     void qtTextsFollowTheLanguage()
     {
         QFETCH(QString, locale);
