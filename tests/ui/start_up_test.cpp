@@ -1,23 +1,36 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/application_setup.h"
 #include "ui/display_check.h"
 #include "ui/single_instance.h"
 
+#include "support/listening_socket.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstring>
-
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace sorabune;
 
+Q_LOGGING_CATEGORY(lcPlatformStart, "qt.qpa.wayland")
+
 // What main() checks before and just after the application exists.
 class StartUpTest : public QObject {
     Q_OBJECT
+
+public:
+    // Called before the application exists, as main() calls it. On the minimal
+    // platform Qt's own choice of style is Windows, not Fusion as offscreen.
+    static void initMain()
+    {
+        qputenv("QT_QPA_PLATFORM", "minimal");
+        setUpApplication();
+    }
 
 private:
     static void setOrUnset(const char *name, const QByteArray &value)
@@ -26,22 +39,6 @@ private:
             qunsetenv(name);
         else
             qputenv(name, value);
-    }
-
-    // A socket in `folder` that answers (a compositor) or one left behind by a compositor gone.
-    static void makeSocket(const QString &folder, const char *name, bool answering)
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + QLatin1String(name));
-        std::memcpy(address.sun_path, path.constData(), path.size() + 1);
-        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        QVERIFY(fd >= 0);
-        QCOMPARE(bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
-        if (answering)
-            QCOMPARE(listen(fd, 4), 0); // left open until the test process ends
-        else
-            close(fd);
     }
 
 private slots:
@@ -68,6 +65,8 @@ private slots:
                                                             << "the Wayland display wayland-left does not answer";
         QTest::newRow("a compositor gone with its socket") << unset << unset << QByteArray("wayland-9") << unset
                                                            << "the Wayland display wayland-9 does not answer";
+        QTest::newRow("a name too long for a socket") << unset << unset << QByteArray(200, 'w') << unset
+                                                      << "does not answer";
         QTest::newRow("wayland asked, none there") << QByteArray("wayland") << unset << QByteArray("wayland-left")
                                                    << unset << "QT_QPA_PLATFORM=wayland";
         QTest::newRow("a list, none there") << QByteArray("wayland;xcb") << unset << unset << unset
@@ -86,8 +85,12 @@ private slots:
         QFETCH(QByteArray, chosen);
         QFETCH(QString, complaint);
         QTemporaryDir runtime;
-        makeSocket(runtime.path(), "wayland-on", true);
-        makeSocket(runtime.path(), "wayland-left", false);
+        const auto socketAt = [&runtime](const char *name) {
+            return QFile::encodeName(runtime.filePath(QLatin1String(name))).toStdString();
+        };
+        const testing::ListeningSocket compositor(socketAt("wayland-on"));
+        QVERIFY(compositor.listening());
+        QVERIFY(testing::ListeningSocket(socketAt("wayland-left")).listening()); // gone at once, its file left
         const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
         setOrUnset("QT_QPA_PLATFORM", platform);
         setOrUnset("DISPLAY", display);
@@ -104,6 +107,34 @@ private slots:
             QVERIFY(said.startsWith(QStringLiteral("Sorabune: ")));
             QVERIFY(!said.contains(QLatin1Char('\n')));
         }
+    }
+
+    // Held while the platform starts, Qt's messages reach the handler before
+    // (stderr's, in the program) once the application stands.
+    void platformStartMessagesArePassedOnAfterwards()
+    {
+        static QStringList seen;
+        seen.clear();
+        const QtMessageHandler before =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                seen << QStringLiteral("%1 %2: %3").arg(type).arg(QLatin1String(context.category), text);
+            });
+        QStringList whileStarting;
+        {
+            const PlatformStartGuard guard;
+            qCWarning(lcPlatformStart, "starting");
+            qCCritical(lcPlatformStart, "failing");
+            whileStarting = seen;
+        }
+        qInstallMessageHandler(before);
+        QCOMPARE(whileStarting, QStringList());
+        QCOMPARE(seen, (QStringList{"1 qt.qpa.wayland: starting", "2 qt.qpa.wayland: failing"}));
+    }
+
+    void styleIsFusionWhateverThePlatformWouldChoose()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("minimal"));
+        QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
     }
 
     void secondInstanceSeesTheFirst()
@@ -149,5 +180,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(StartUpTest)
+QTEST_MAIN(StartUpTest)
 #include "start_up_test.moc"
