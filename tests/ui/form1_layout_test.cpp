@@ -132,17 +132,6 @@ private slots:
         QVERIFY(widget->isVisibleTo(form.get()));
     }
 
-    void creationOrder()
-    {
-        QStringList names;
-        for (const QObject *child : form->children())
-            if (child->isWidgetType())
-                names << child->objectName();
-        QCOMPARE(names,
-            (QStringList{"Option3", "Option1", "Option2", "Command3", "Command2", "Command1", "Text2", "Text1",
-                "Label6", "Label5", "Label4", "Label3", "Label2", "Label1"}));
-    }
-
     void captionsFitWithTheChosenFont()
     {
         for (QWidget *widget : form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
@@ -206,14 +195,6 @@ private slots:
             const QColor white = QApplication::palette().color(QPalette::HighlightedText);
             QCOMPARE(box->palette().color(QPalette::Active, QPalette::Window), white);
             QCOMPARE(box->palette().color(QPalette::Disabled, QPalette::Window), white);
-        }
-    }
-
-    void noDefaultButton()
-    {
-        for (QPushButton *button : form->findChildren<QPushButton *>()) {
-            QVERIFY(!button->isDefault());
-            QVERIFY(!button->autoDefault());
         }
     }
 

@@ -79,33 +79,27 @@ private slots:
         QCOMPARE(alarm.calls, Calls{"SilencePlayback"});
     }
 
+    // Each box runs its own change rule (the rules themselves are the countdown's).
     // clang-format off
     void typing_data()
     {
         QTest::addColumn<QString>("box");
-        QTest::addColumn<bool>("erased");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
 
-        QTest::newRow("5 minutes") << "Text2" << false << "5" << "05" << "00 : 05 : 00";
-        QTest::newRow("80 hours become 72") << "Text1" << true << "80" << "72" << "72 : 00 : 00";
-        QTest::newRow("60 minutes become 59") << "Text2" << true << "60" << "59" << "00 : 59 : 00";
-        QTest::newRow("a third digit is refused") << "Text1" << false << "12" << "01" << "01 : 00 : 00";
-        QTest::newRow("letters and signs are swallowed") << "Text2" << true << "a-1 " << "1" << "00 : 01 : 00";
-        QTest::newRow("an emptied box counts as 0") << "Text1" << true << "" << "" << "00 : 00 : 00";
+        QTest::newRow("80 hours become 72") << "Text1" << "80" << "72" << "72 : 00 : 00";
+        QTest::newRow("60 minutes become 59") << "Text2" << "60" << "59" << "00 : 59 : 00";
     }
     // clang-format on
     void typing()
     {
         QFETCH(QString, box);
-        QFETCH(bool, erased);
         QFETCH(QString, keys);
         QFETCH(QString, text);
         QFETCH(QString, shown);
         QLineEdit *edit = control<QLineEdit>(box.toLatin1().constData());
-        if (erased)
-            erase(edit);
+        erase(edit);
         type(edit, keys);
         QCOMPARE(edit->text(), text);
         QCOMPARE(display(), shown);
@@ -134,8 +128,8 @@ private slots:
         QCOMPARE(display(), QStringLiteral("00 : 00 : 00"));
     }
 
-    // Keys on the focused control with one minute in the boxes: Space and Enter
-    // press a button; Enter in a box presses none (the window has no default).
+    // Keys on the focused control with one minute in the boxes: Return presses a
+    // button; Enter in a box presses none (the window has no default).
     // clang-format off
     void keyboard_data()
     {
@@ -143,10 +137,7 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("then");
-        QTest::newRow("Space on Command1") << "Command1" << int(Qt::Key_Space) << int(Qt::NoModifier) << "running";
         QTest::newRow("Return on Command1") << "Command1" << int(Qt::Key_Return) << int(Qt::NoModifier) << "running";
-        QTest::newRow("keypad Enter on Command1") << "Command1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
-                                                  << "running";
         QTest::newRow("Return on Command3") << "Command3" << int(Qt::Key_Return) << int(Qt::NoModifier) << "closed";
         QTest::newRow("Return in Text2") << "Text2" << int(Qt::Key_Return) << int(Qt::NoModifier) << "idle";
         QTest::newRow("keypad Enter in Text1") << "Text1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "idle";
@@ -345,8 +336,6 @@ private slots:
         QVERIFY(!form->isVisible());
         QVERIFY(!Timer1()->isActive());
         QCOMPARE(alarm.calls, (Calls{"SilencePlayback", "SilencePlayback"}));
-        tick();
-        QCOMPARE(alarm.calls.size(), std::size_t{2}); // no alarm after the window is gone
     }
 
     void closingTheWindowUnloads()

@@ -237,29 +237,6 @@ private slots:
         QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("short"));
     }
 
-    // clang-format off
-    void labelAlignmentAndEnabled_data()
-    {
-        QTest::addColumn<int>("alignment");
-        QTest::addColumn<int>("horizontal");
-        QTest::newRow("left") << int(Alignment::Left) << int(Qt::AlignLeft);
-        QTest::newRow("right (1)") << int(Alignment::Right) << int(Qt::AlignRight);
-        QTest::newRow("centred (2)") << int(Alignment::Centre) << int(Qt::AlignHCenter);
-    }
-    // clang-format on
-    void labelAlignmentAndEnabled()
-    {
-        QFETCH(int, alignment);
-        QFETCH(int, horizontal);
-        QtLabel label;
-        QLabel &widget = label;
-        label.setAlignment(static_cast<Alignment>(alignment));
-        QCOMPARE(int(widget.alignment() & Qt::AlignHorizontal_Mask), horizontal);
-        label.setEnabled(false);
-        QVERIFY(!widget.isEnabled());
-        QVERIFY(!label.isEnabled());
-    }
-
     void timerIsPreciseAndTicksOnlyEnabledWithAnInterval()
     {
         QtTimer timer;
