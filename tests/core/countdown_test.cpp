@@ -102,13 +102,6 @@ TEST_F(CountdownTest, EmptyBoxCountsAsZero)
     EXPECT_EQ(Label6.caption(), "00 : 05 : 00");
 }
 
-TEST_F(CountdownTest, BoxRefusesAThirdCharacter)
-{
-    Text1.type("12");
-    EXPECT_EQ(Text1.text(), "01");
-    EXPECT_EQ(Label6.caption(), "01 : 00 : 00");
-}
-
 TEST_F(CountdownTest, HoursFromSeventyThreeBecomeSeventyTwo)
 {
     Text2.clear();

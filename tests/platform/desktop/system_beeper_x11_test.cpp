@@ -21,18 +21,6 @@ namespace {
 
 using testing::X11BellListener;
 
-TEST(SystemBeeperX11Test, EachBeepRingsTheXBellOnce)
-{
-    X11BellListener listener;
-    ASSERT_TRUE(listener.connected());
-    SystemBeeper beeper;
-    for (int count = 1; count <= 3; ++count)
-        beeper.beep();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listener.bells() >= 3; }, 10000));
-    QTest::qWait(200);
-    EXPECT_EQ(listener.bells(), 3);
-}
-
 TEST(SystemBeeperX11Test, UnderXwaylandTheThemeBellRingsInstead)
 {
     X11BellListener listener;
