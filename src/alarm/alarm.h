@@ -29,16 +29,13 @@ public:
     void PlayMidiAlarm(const std::string &path) override;
     void PowerOffAlarm() override;
 
-    // The result of the last media command; the program itself never reads it.
-    std::int32_t mciResult() const { return MciResult; }
-
 private:
     std::int32_t send(std::string_view command);
 
     MediaCommands &m_media;
     Beeper &m_beeper;
     PowerSwitch &m_powerSwitch;
-    std::int32_t MciResult = 0;
+    std::int32_t MciResult = 0; // the result of the last media command, never read
 };
 
 } // namespace sorabune
