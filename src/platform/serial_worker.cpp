@@ -22,7 +22,7 @@ SerialWorker::SerialWorker()
 {
 }
 
-bool SerialWorker::post(std::function<void()> job) const
+bool SerialWorker::postJob(std::function<void()> job) const
 {
     const std::lock_guard lock(m_queue->mutex);
     m_queue->jobs.push_back(std::move(job));
@@ -56,7 +56,7 @@ void SerialWorker::drain(const std::shared_ptr<Queue> &queue)
         } catch (...) {
             // Out of memory in a background job: whoever waits for its answer gets none and gives up.
         }
-        job = nullptr; // what the job captured goes here, not under the lock
+        job = nullptr; // the job's shares go here, not under the lock
         lock.lock();
     }
     queue->threadRunning = false;

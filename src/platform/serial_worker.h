@@ -4,6 +4,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <type_traits>
+#include <utility>
 
 namespace sorabune {
 
@@ -16,21 +18,30 @@ namespace sorabune {
 // up the jobs posted after it to the same worker and nothing else. Callers never
 // wait for a job, except in waitUntilIdle(), which gives up at its limit. The
 // thread is detached, so nothing waits for it at exit either: a thread stuck in a
-// call is left there, with what its jobs captured, when the process ends. So jobs
-// keep what they use alive by capturing it, and reach their owner only through
-// something the owner can cut off first (a context object, a cleared pointer).
+// call is left there, with its job's shares, when the process ends.
 // Copies are handles to the same queue, so a job can post to another worker.
 class SerialWorker {
 public:
     SerialWorker();
 
+    // Runs job(shared...) on the worker. A job captures nothing (refused here at
+    // compile time), so it cannot hold on to its owner: it gets what it uses as
+    // shares, which the worker keeps until the job is done, however long a hung
+    // call holds it there after the owner has gone. A job that must reach its
+    // owner does so through a share that the owner cuts off when it goes.
     // Never throws. False when no thread could be started: the job is dropped.
-    bool post(std::function<void()> job) const;
+    template<typename Job, typename... Shared>
+    bool post(Job job, std::shared_ptr<Shared>... shared) const
+    {
+        static_assert(std::is_empty_v<Job>, "a job captures nothing: pass what it uses as std::shared_ptr");
+        return postJob([job, ... shared = std::move(shared)]() mutable { job(shared...); });
+    }
     // Whether every job posted so far has run, after waiting up to the limit.
     bool waitUntilIdle(std::chrono::milliseconds limit) const;
 
 private:
     struct Queue;
+    bool postJob(std::function<void()> job) const;
     static void drain(const std::shared_ptr<Queue> &queue);
 
     std::shared_ptr<Queue> m_queue;

@@ -14,9 +14,10 @@
 
 namespace sorabune {
 
-struct SwitchReplies {
+struct SwitchLink {
+    const std::chrono::milliseconds timeout;
     std::mutex mutex;
-    QObject *context; // null once the switch is going
+    LogindPowerSwitch *owner = nullptr; // null once the switch is going
 };
 
 namespace {
@@ -74,6 +75,8 @@ std::string callPowerOff(std::chrono::milliseconds timeout, std::chrono::millise
             "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PowerOff", onAnswer, &answer, "b", 0);
         error < 0)
         return noBus(error);
+    qCDebug(lcPowerOff, "PowerOff sent to logind; its answer is awaited for %lld ms",
+        static_cast<long long>(timeout.count()));
     while (!answer.arrived) {
         const int processed = sd_bus_process(bus.get(), nullptr);
         if (processed < 0)
@@ -89,23 +92,24 @@ std::string callPowerOff(std::chrono::milliseconds timeout, std::chrono::millise
         if (const int error = sd_bus_wait(bus.get(), microseconds((letIn ? deadline : letInBy) - now)); error < 0)
             return noBus(error);
     }
-    return answer.error.empty() ? std::string() : "logind refused: " + answer.error;
+    if (!answer.error.empty())
+        return "logind refused: " + answer.error;
+    qCDebug(lcPowerOff, "logind accepted: the system goes down");
+    return {};
 }
 
 } // namespace
 
 LogindPowerSwitch::LogindPowerSwitch(std::chrono::milliseconds timeout)
-    : m_timeout(timeout)
-    , m_context(std::make_unique<QObject>())
-    , m_replies(std::make_shared<SwitchReplies>())
+    : m_link(std::make_shared<SwitchLink>(timeout))
 {
-    m_replies->context = m_context.get();
+    m_link->owner = this;
 }
 
 LogindPowerSwitch::~LogindPowerSwitch()
 {
-    const std::lock_guard lock(m_replies->mutex);
-    m_replies->context = nullptr;
+    const std::lock_guard lock(m_link->mutex);
+    m_link->owner = nullptr;
 }
 
 void LogindPowerSwitch::setFailureHandler(FailureHandler handler)
@@ -115,22 +119,22 @@ void LogindPowerSwitch::setFailureHandler(FailureHandler handler)
 
 void LogindPowerSwitch::powerOff()
 {
-    // `this` is used only on m_context's thread while m_context is alive: then so is the switch.
-    const bool posted = m_worker.post([this, replies = m_replies, timeout = m_timeout] {
-        const std::string whyNot = callPowerOff(timeout, kHandshakeLimit);
-        if (whyNot.empty())
-            return; // the system is going down
-        qCWarning(lcPowerOff, "Cannot power off: %s", whyNot.c_str());
-        const std::lock_guard lock(replies->mutex);
-        if (replies->context)
-            QMetaObject::invokeMethod(
-                replies->context, [this] { fail(); }, Qt::QueuedConnection);
-    });
+    qCDebug(lcPowerOff, "asking logind to power off");
+    const bool posted = m_worker.post(
+        [](const std::shared_ptr<SwitchLink> &link) {
+            const std::string whyNot = callPowerOff(link->timeout, kHandshakeLimit);
+            if (whyNot.empty())
+                return;
+            qCWarning(lcPowerOff, "Cannot power off: %s", whyNot.c_str());
+            const std::lock_guard lock(link->mutex);
+            if (link->owner)
+                QMetaObject::invokeMethod(link->owner, &LogindPowerSwitch::fail, Qt::QueuedConnection);
+        },
+        m_link);
     if (!posted) {
         qCWarning(lcPowerOff, "Cannot power off: no thread to reach the system bus");
         // Queued like an answer, so the handler never runs inside powerOff().
-        QMetaObject::invokeMethod(
-            m_context.get(), [this] { fail(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &LogindPowerSwitch::fail, Qt::QueuedConnection);
     }
 }
 

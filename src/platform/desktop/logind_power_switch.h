@@ -4,20 +4,22 @@
 #include "platform/power_switch.h"
 #include "platform/serial_worker.h"
 
+#include <QObject>
+
 #include <chrono>
 #include <memory>
 
-class QObject;
-
 namespace sorabune {
 
-struct SwitchReplies;
+struct SwitchLink;
 
 // Powers off through systemd-logind's PowerOff(interactive = false) on the system
 // bus, spoken through sd-bus on the worker: connecting to a bus that accepts but
 // never answers, or waiting for a hung logind, holds up only the worker, and each
 // request gives up at its time limit. The bus is reached at the first request.
-class LogindPowerSwitch final : public PowerSwitch {
+// A QObject for the failures that come back to its thread: those still queued
+// go with it.
+class LogindPowerSwitch final : public QObject, public PowerSwitch {
 public:
     // Long enough for polkit's check, short enough that the fallback beeps come
     // while the user may still be near.
@@ -34,13 +36,9 @@ public:
 private:
     void fail();
 
-    std::chrono::milliseconds m_timeout;
     FailureHandler m_failureHandler;
-    // Where the worker's outcomes arrive, on this object's thread; deleting it
-    // drops those still queued, so none reaches a deleted switch.
-    std::unique_ptr<QObject> m_context;
-    // The worker's way to m_context, cut off before m_context goes.
-    std::shared_ptr<SwitchReplies> m_replies;
+    // The requests' way back to the switch, cut off when it goes.
+    std::shared_ptr<SwitchLink> m_link;
     SerialWorker m_worker;
 };
 

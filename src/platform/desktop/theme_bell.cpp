@@ -194,7 +194,7 @@ ThemeBell::~ThemeBell()
     }
     m_state->changed.notify_all();
     // Destroying the context stops a bell still sounding; it is the worker's, like every call into libcanberra.
-    m_worker.post([state = m_state] { state->context.reset(); });
+    m_worker.post([](const auto &state) { state->context.reset(); }, m_state);
     // Past the limit the worker is stuck in a hung sound server: left behind, with its share of the state.
     m_worker.waitUntilIdle(kLongestClose);
 }
@@ -202,7 +202,9 @@ ThemeBell::~ThemeBell()
 void ThemeBell::ring()
 {
     m_rung = true;
-    m_worker.post([state = m_state] { playBell(*state); });
+    // Refused only while no bell thread runs: the state is ours to touch then.
+    if (!m_worker.post([](const auto &state) { playBell(*state); }, m_state))
+        reportFailure(*m_state, "no thread to play it on");
 }
 
 } // namespace sorabune

@@ -78,6 +78,9 @@ struct FluidMidiDevice::Engine {
     MidiSynth synth;
     StartAudioOutput startOutput;
     std::unique_ptr<AudioOutput> output; // released before the synth it renders
+    // Lets outputs go: libpulse may take a second or two to close a stream, and
+    // the next open must not wait for that.
+    SerialWorker releaser;
 };
 
 FluidMidiDevice::FluidMidiDevice()
@@ -109,7 +112,7 @@ void FluidMidiDevice::prepare()
     if (m_prepared)
         return;
     m_prepared = true;
-    m_starter.post([engine = m_engine] { engine->synth.load(); });
+    m_starter.post([](const auto &engine) { engine->synth.load(); }, m_engine);
 }
 
 MediaError FluidMidiDevice::openOutput()
@@ -117,15 +120,17 @@ MediaError FluidMidiDevice::openOutput()
     m_prepared = true;
     auto answer = std::make_shared<std::promise<MediaError>>();
     std::future<MediaError> result = answer->get_future();
-    m_starter.post([engine = m_engine, answer] {
-        MediaError error = engine->synth.load();
-        if (error == MediaError::Success && !engine->output) {
-            engine->output = engine->startOutput(engine->synth);
-            if (!engine->output)
-                error = MediaError::NoAudioOutput;
-        }
-        answer->set_value(error);
-    });
+    m_starter.post(
+        [](const auto &engine, const auto &answer) {
+            MediaError error = engine->synth.load();
+            if (error == MediaError::Success && !engine->output) {
+                engine->output = engine->startOutput(engine->synth);
+                if (!engine->output)
+                    error = MediaError::NoAudioOutput;
+            }
+            answer->set_value(error);
+        },
+        m_engine, answer);
 
     if (result.wait_for(kOutputStartLimit) != std::future_status::ready) {
         // Still starting against a server that does not answer: whatever it
@@ -147,16 +152,20 @@ void FluidMidiDevice::closeOutput()
 {
     m_outputOpen = false;
     // Taken in order with the starts, let go beside them.
-    m_starter.post([engine = m_engine, releaser = m_releaser] {
-        std::shared_ptr<AudioOutput> output = std::move(engine->output);
-        if (!output)
-            return;
-        releaser.post([engine, output]() mutable {
-            // The fade of a stop just sent plays out before its stream ends; cutting it would click.
-            engine->synth.finishFade(kFadeLimit);
-            output.reset();
-        });
-    });
+    m_starter.post(
+        [](const auto &engine) {
+            std::shared_ptr<AudioOutput> output = std::move(engine->output);
+            if (!output)
+                return;
+            engine->releaser.post(
+                [](const auto &engine, auto &output) {
+                    // The fade of a stop just sent plays out before its stream ends; cutting it would click.
+                    engine->synth.finishFade(kFadeLimit);
+                    output.reset();
+                },
+                engine, std::move(output));
+        },
+        m_engine);
 }
 
 MediaError FluidMidiDevice::play(std::span<const std::uint8_t> midi)
@@ -174,7 +183,7 @@ bool FluidMidiDevice::waitUntilIdle(std::chrono::milliseconds limit)
     const auto deadline = std::chrono::steady_clock::now() + limit;
     // The starter first: its last job may hand an output to the releaser.
     return m_starter.waitUntilIdle(limit)
-        && m_releaser.waitUntilIdle(std::chrono::duration_cast<std::chrono::milliseconds>(
+        && m_engine->releaser.waitUntilIdle(std::chrono::duration_cast<std::chrono::milliseconds>(
             std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero())));
 }
 

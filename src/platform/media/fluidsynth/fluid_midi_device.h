@@ -65,9 +65,7 @@ private:
     struct Engine;
 
     std::shared_ptr<Engine> m_engine;
-    SerialWorker m_starter;  // loads the soundfont and starts outputs, in order
-    SerialWorker m_releaser; // lets outputs go: libpulse may take a second or two to close a
-                             // stream, and the next open must not wait for that
+    SerialWorker m_starter; // loads the soundfont and starts outputs, in order
     bool m_prepared = false;
     bool m_outputOpen = false;
 };
