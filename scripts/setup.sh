@@ -18,6 +18,8 @@ packages=(
     libcanberra-pulse
     # test and benchmark
     googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+    # the format check of the per-push run (scripts/format.sh)
+    clang-format
     xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils dbus dbus-daemon python3-dbusmock
     libfaketime sox valgrind
     # the Wayland sessions of the end-to-end tests: a headless compositor with and without X,
