@@ -7,7 +7,6 @@ namespace sorabune {
 
 namespace {
 constexpr int kTickMilliseconds = 1000;
-constexpr const char *kZeroDisplay = "00 : 00 : 00";
 } // namespace
 
 Countdown::Countdown(CountdownControls controls, const Clock &clock, AlarmActions &alarm)
@@ -15,11 +14,14 @@ Countdown::Countdown(CountdownControls controls, const Clock &clock, AlarmAction
     , m_clock(clock)
     , m_alarm(alarm)
 {
-}
-
-std::int16_t Countdown::FilterKey(std::int16_t key) const
-{
-    return FilterEntryKey(key, m_controls.Timer1.isEnabled());
+    const auto filterKey = [this](std::int16_t key) { return FilterEntryKey(key, m_controls.Timer1.isEnabled()); };
+    m_controls.Text1.setKeyPressHandler(filterKey);
+    m_controls.Text1.setChangeHandler([this] { ApplyHoursChange(); });
+    m_controls.Text2.setKeyPressHandler(filterKey);
+    m_controls.Text2.setChangeHandler([this] { ApplyMinutesChange(); });
+    m_controls.Command1.setClickHandler([this] { StartCountdown(); });
+    m_controls.Command2.setClickHandler([this] { StopCountdown(); });
+    m_controls.Timer1.setTimerHandler([this] { TickCountdown(); });
 }
 
 void Countdown::ApplyHoursChange()

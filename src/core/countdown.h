@@ -7,21 +7,27 @@
 #include "platform/controls.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace sorabune {
 
-// The controls of the window that the countdown reads and writes. Its state is
-// held in them: (Timer1 enabled, Command1 enabled) is idle (false, true),
-// running (true, false) or ringing (true, true).
+// The countdown display at rest.
+inline constexpr std::string_view kZeroDisplay = "00 : 00 : 00";
+
+// The controls of the window that the countdown reads and writes, filled by
+// name (.Text1 = ...): neighbours share a type, so their order alone would let
+// a swap pass. The state is held in them: (Timer1 enabled, Command1 enabled) is
+// idle (false, true), running (true, false) or ringing (true, true).
 struct CountdownControls {
-    TextBox &Text1; // hours
-    TextBox &Text2; // minutes
-    Label &Label6;  // the countdown display
-    Label &Label4;  // the chosen MIDI file
-    CommandButton &Command1;
+    TextBox &Text1;          // hours
+    TextBox &Text2;          // minutes
+    Label &Label6;           // the countdown display
+    const Label &Label4;     // the chosen MIDI file
+    CommandButton &Command1; // start
+    CommandButton &Command2; // stop
     Timer &Timer1;
-    OptionButton &Option1; // beep
-    OptionButton &Option2; // power off
+    const OptionButton &Option1; // beep
+    const OptionButton &Option2; // power off
 };
 
 // The window-level values of the countdown, with their widths.
@@ -34,14 +40,17 @@ struct CountdownValues {
     std::int16_t SecondsPart = 0;
 };
 
-// Entry rules for the two boxes and the countdown controller. The timer is only a
-// pacemaker: every tick measures the time gone on the clock, so late or missed
-// ticks never make it drift.
+// Entry rules for the two boxes and the countdown controller, wired to the
+// events of its controls from construction on: the key presses and changes of
+// the boxes, the clicks of start and stop, the ticks of the timer. The timer is
+// only a pacemaker: every tick measures the time gone on the clock, so late or
+// missed ticks never make it drift.
 class Countdown {
 public:
     Countdown(CountdownControls controls, const Clock &clock, AlarmActions &alarm);
+    Countdown(const Countdown &) = delete;
+    Countdown &operator=(const Countdown &) = delete;
 
-    std::int16_t FilterKey(std::int16_t key) const;
     void ApplyHoursChange();
     void ApplyMinutesChange();
 

@@ -6,10 +6,9 @@
 #include <string>
 #include <string_view>
 
-// The controls of the window as the logic sees them, with the forms runtime's
-// semantics: setting a box's text runs its change handler at once, nested, before
-// the setter returns; setting an option button's value to true runs its click
-// handler the same way. Texts are UTF-8.
+// The controls of the window as the countdown sees them, with the forms
+// runtime's semantics: setting a box's text runs its change handler at once,
+// nested, before the setter returns. Texts are UTF-8.
 namespace sorabune {
 
 using EventHandler = std::function<void()>;
@@ -27,16 +26,11 @@ public:
     virtual void setKeyPressHandler(KeyPressHandler handler) = 0;
 };
 
-enum class Alignment { Left = 0, Right = 1, Centre = 2 };
-
 class Label {
 public:
     virtual ~Label() = default;
     virtual std::string caption() const = 0;
     virtual void setCaption(std::string_view caption) = 0;
-    virtual bool isEnabled() const = 0;
-    virtual void setEnabled(bool enabled) = 0;
-    virtual void setAlignment(Alignment alignment) = 0;
 };
 
 class CommandButton {
@@ -51,16 +45,11 @@ class OptionButton {
 public:
     virtual ~OptionButton() = default;
     virtual bool value() const = 0;
-    // true selects this button, clears the others of its group and runs the click
-    // handler; false only clears it.
-    virtual void setValue(bool value) = 0;
-    virtual void setClickHandler(EventHandler handler) = 0;
 };
 
 class Timer {
 public:
     virtual ~Timer() = default;
-    virtual int interval() const = 0;
     virtual void setInterval(int milliseconds) = 0;
     virtual bool isEnabled() const = 0;
     // Ticks once per interval while enabled with an interval above 0.

@@ -15,9 +15,9 @@
 #include <QString>
 
 #include <cstddef>
-#include <cstdint>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 namespace sorabune {
 
@@ -47,32 +47,36 @@ void place(QWidget &widget, const char *name, QRect geometry)
     widget.setGeometry(geometry);
 }
 
-void place(QAbstractButton &button, const char *name, const char *caption, QRect geometry)
+template<typename Button>
+void placeButton(Button &button, const char *name, const char *caption, QRect geometry)
 {
-    place(button, name, geometry);
+    place(button.widget(), name, geometry);
     button.setText(QString::fromUtf8(caption));
 }
 
-// After the geometry and the frame: a caption is shortened to the room it has.
-void place(QtLabel &label, const char *name, const char *caption, QRect geometry)
+void placeCaption(QLabel &label, const char *name, const char *caption, QRect geometry)
 {
     place(label, name, geometry);
-    label.setCaption(caption);
+    label.setTextFormat(Qt::PlainText);
+    label.setText(QString::fromUtf8(caption));
 }
 
 // A bordered display box on the highlighted-text colour (white in the usual
-// schemes), in every state of the window, the disabled one included.
-void makeDisplayBox(QLabel &label)
+// schemes), in every state of the window, the disabled one included. The
+// caption goes in last, shortened to the room the box leaves it.
+void placeDisplayBox(QtLabel &label, const char *name, std::string_view caption, QRect geometry)
 {
+    QWidget &widget = label.widget();
+    place(widget, name, geometry);
     label.setFrameStyle(QFrame::Box | QFrame::Plain);
-    label.setLineWidth(1);
     label.setAlignment(Qt::AlignCenter);
-    QPalette palette = label.palette();
+    QPalette palette = widget.palette();
     const QColor background = QApplication::palette().color(QPalette::Active, QPalette::HighlightedText);
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         palette.setColor(group, QPalette::Window, background);
-    label.setPalette(palette);
-    label.setAutoFillBackground(true);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+    label.setCaption(caption);
 }
 
 // Read as XPM, named: left to guess, Qt would load every image format plugin
@@ -90,21 +94,26 @@ Form1::Form1(const Clock &clock, AlarmActions &alarm, FileDialog &CommonDialog1,
     : QWidget(parent)
     , m_alarm(alarm)
     , m_CommonDialog1(CommonDialog1)
-    , m_countdown({m_Text1, m_Text2, m_Label6, m_Label4, m_Command1, m_Timer1, m_Option1, m_Option2}, clock, alarm)
+    , m_countdown(
+          {
+              .Text1 = m_Text1,
+              .Text2 = m_Text2,
+              .Label6 = m_Label6,
+              .Label4 = m_Label4,
+              .Command1 = m_Command1,
+              .Command2 = m_Command2,
+              .Timer1 = m_Timer1,
+              .Option1 = m_Option1,
+              .Option2 = m_Option2,
+          },
+          clock, alarm)
 {
     layOut();
-    // Every event handler of the window; no other event of any control has one.
-    m_Command1.setClickHandler([this] { m_countdown.StartCountdown(); });
-    m_Command2.setClickHandler([this] { m_countdown.StopCountdown(); });
+    // The handlers of the window's other events; the countdown has set its own.
     m_Command3.setClickHandler([this] { closeClick(); });
     m_Option1.setClickHandler([this] { m_Label4.setEnabled(false); });
     m_Option2.setClickHandler([this] { m_Label4.setEnabled(false); });
     m_Option3.setClickHandler([this] { ChooseMidiFile(); });
-    m_Text1.setKeyPressHandler([this](std::int16_t key) { return m_countdown.FilterKey(key); });
-    m_Text1.setChangeHandler([this] { m_countdown.ApplyHoursChange(); });
-    m_Text2.setKeyPressHandler([this](std::int16_t key) { return m_countdown.FilterKey(key); });
-    m_Text2.setChangeHandler([this] { m_countdown.ApplyMinutesChange(); });
-    m_Timer1.setTimerHandler([this] { m_countdown.TickCountdown(); });
 }
 
 void Form1::layOut()
@@ -118,39 +127,37 @@ void Form1::layOut()
     move(0, 0); // the outer top-left corner, frame included
     setFont(windowFont());
 
-    place(m_Option3, "Option3", "midiを再生する", twips(120, 1320, 1695, 180));
-    place(m_Option1, "Option1", "BEEP音を鳴らす", twips(120, 840, 1575, 180));
-    place(m_Option2, "Option2", "電源を切る", twips(120, 1080, 1215, 180));
+    placeButton(m_Option3, "Option3", "midiを再生する", twips(120, 1320, 1695, 180));
+    placeButton(m_Option1, "Option1", "BEEP音を鳴らす", twips(120, 840, 1575, 180));
+    placeButton(m_Option2, "Option2", "電源を切る", twips(120, 1080, 1215, 180));
     m_Timer1.setObjectName(QStringLiteral("Timer1")); // disabled, interval 0
-    place(m_Command3, "Command3", "閉じる", twips(1680, 2040, 615, 375));
-    place(m_Command2, "Command2", "停止", twips(960, 2040, 615, 375));
+    placeButton(m_Command3, "Command3", "閉じる", twips(1680, 2040, 615, 375));
+    placeButton(m_Command2, "Command2", "停止", twips(960, 2040, 615, 375));
     // Too long for one line at any readable size: the caption breaks after タイマー,
     // while assistive technology reads it as one.
-    place(m_Command1, "Command1", "タイマー\nスタート", twips(0, 1920, 855, 495));
-    m_Command1.setAccessibleName(QStringLiteral("タイマースタート"));
-    place(m_Text2, "Text2", twips(1080, 480, 375, 270));
+    placeButton(m_Command1, "Command1", "タイマー\nスタート", twips(0, 1920, 855, 495));
+    m_Command1.widget().setAccessibleName(QStringLiteral("タイマースタート"));
+    place(m_Text2.widget(), "Text2", twips(1080, 480, 375, 270));
     m_Text2.setText("0");
-    place(m_Text1, "Text1", twips(120, 480, 375, 270));
+    place(m_Text1.widget(), "Text1", twips(120, 480, 375, 270));
     m_Text1.setText("0");
-    makeDisplayBox(m_Label6);
-    place(m_Label6, "Label6", "00 : 00 : 00", twips(1080, 120, 1095, 255));
-    place(m_Label5, "Label5", "MIDI :", twips(120, 1590, 495, 255));
-    makeDisplayBox(m_Label4);
-    place(m_Label4, "Label4", kNoMidiFile, twips(600, 1560, 1575, 255));
+    placeDisplayBox(m_Label6, "Label6", kZeroDisplay, twips(1080, 120, 1095, 255));
+    placeCaption(m_Label5, "Label5", "MIDI :", twips(120, 1590, 495, 255));
+    placeDisplayBox(m_Label4, "Label4", kNoMidiFile, twips(600, 1560, 1575, 255));
     m_Label4.setEnabled(false);
-    place(m_Label3, "Label3", "経過時間\u3000:", twips(120, 150, 975, 255));
-    place(m_Label2, "Label2", "分後に", twips(1560, 600, 615, 255));
-    place(m_Label1, "Label1", "時間", twips(600, 600, 375, 255));
+    placeCaption(m_Label3, "Label3", "経過時間\u3000:", twips(120, 150, 975, 255));
+    placeCaption(m_Label2, "Label2", "分後に", twips(1560, 600, 615, 255));
+    placeCaption(m_Label1, "Label1", "時間", twips(600, 600, 375, 255));
     // The boxes take their accessible names from the captions beside them.
-    m_Label1.setBuddy(&m_Text1);
-    m_Label2.setBuddy(&m_Text2);
+    m_Label1.setBuddy(&m_Text1.widget());
+    m_Label2.setBuddy(&m_Text2.widget());
 
     // Labels take no focus; the option group comes last, by tab index.
-    QWidget *const order[] = {
-        &m_Text1, &m_Text2, &m_Command1, &m_Command2, &m_Command3, &m_Option2, &m_Option1, &m_Option3};
+    QWidget *const order[] = {&m_Text1.widget(), &m_Text2.widget(), &m_Command1.widget(), &m_Command2.widget(),
+        &m_Command3.widget(), &m_Option2.widget(), &m_Option1.widget(), &m_Option3.widget()};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
-    m_Text1.setFocus(Qt::OtherFocusReason);
+    m_Text1.widget().setFocus(Qt::OtherFocusReason);
 }
 
 bool Form1::Load(bool prevInstance)
@@ -191,13 +198,13 @@ void Form1::ChooseMidiFile()
     try {
         m_CommonDialog1.showOpen();
         m_Label4.setCaption(m_CommonDialog1.fileName());
-        m_Label4.setAlignment(Alignment::Right);
+        m_Label4.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         const std::string caption = m_Label4.caption();
         if (caption == kNoMidiFile || caption.empty()) {
             m_Option3.setValue(false);
             m_Option1.setValue(true);
             m_Label4.setCaption(kNoMidiFile);
-            m_Label4.setAlignment(Alignment::Centre);
+            m_Label4.setAlignment(Qt::AlignCenter);
             return;
         }
     } catch (...) {

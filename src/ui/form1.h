@@ -4,7 +4,10 @@
 #include "core/countdown.h"
 #include "platform/widgets/qt_controls.h"
 
+#include <QLabel>
 #include <QWidget>
+
+#include <string_view>
 
 namespace sorabune {
 
@@ -13,7 +16,7 @@ class Clock;
 class FileDialog;
 
 // The placeholder caption of Label4 while no MIDI file is chosen.
-inline constexpr const char *kNoMidiFile = "midi再生ファイル";
+inline constexpr std::string_view kNoMidiFile = "midi再生ファイル";
 
 // The main window: its controls as they stand when it is created (names,
 // captions, geometry, tab order, first states), wired to the countdown and the
@@ -57,11 +60,11 @@ private:
     QtTextBox m_Text2{this};
     QtTextBox m_Text1{this};
     QtLabel m_Label6{this};
-    QtLabel m_Label5{this};
+    QLabel m_Label5{this}; // the captions no code changes
     QtLabel m_Label4{this};
-    QtLabel m_Label3{this};
-    QtLabel m_Label2{this};
-    QtLabel m_Label1{this};
+    QLabel m_Label3{this};
+    QLabel m_Label2{this};
+    QLabel m_Label1{this};
     Countdown m_countdown;
 };
 

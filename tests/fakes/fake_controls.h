@@ -22,8 +22,7 @@ public:
     void setText(std::string_view text) override
     {
         m_text = text;
-        if (m_change)
-            m_change();
+        change();
     }
     void setChangeHandler(EventHandler handler) override { m_change = std::move(handler); }
     void setKeyPressHandler(KeyPressHandler handler) override { m_keyPress = std::move(handler); }
@@ -45,8 +44,7 @@ public:
                 return;
             m_text.push_back(static_cast<char>(key));
         }
-        if (m_change)
-            m_change();
+        change();
     }
     void type(std::string_view keys)
     {
@@ -59,12 +57,23 @@ public:
             type(std::int16_t{8});
     }
 
+    // How many times the change handler has run, nested runs included.
+    int changes() const { return m_changes; }
+
     static constexpr std::size_t kMaxLength = 2;
 
 private:
+    void change()
+    {
+        ++m_changes;
+        if (m_change)
+            m_change();
+    }
+
     std::string m_text;
     EventHandler m_change;
     KeyPressHandler m_keyPress;
+    int m_changes = 0;
 };
 
 class FakeLabel final : public Label {
@@ -76,15 +85,9 @@ public:
 
     std::string caption() const override { return m_caption; }
     void setCaption(std::string_view caption) override { m_caption = caption; }
-    bool isEnabled() const override { return m_enabled; }
-    void setEnabled(bool enabled) override { m_enabled = enabled; }
-    void setAlignment(Alignment alignment) override { m_alignment = alignment; }
-    Alignment alignment() const { return m_alignment; }
 
 private:
     std::string m_caption;
-    bool m_enabled = true;
-    Alignment m_alignment = Alignment::Left;
 };
 
 class FakeCommandButton final : public CommandButton {
@@ -114,7 +117,7 @@ public:
     }
 
     bool value() const override { return m_value; }
-    void setValue(bool value) override
+    void setValue(bool value)
     {
         if (!value) {
             m_value = false;
@@ -125,7 +128,7 @@ public:
         if (m_click)
             m_click();
     }
-    void setClickHandler(EventHandler handler) override { m_click = std::move(handler); }
+    void setClickHandler(EventHandler handler) { m_click = std::move(handler); }
     void click() { setValue(true); }
 
 private:
@@ -136,7 +139,7 @@ private:
 
 class FakeTimer final : public Timer {
 public:
-    int interval() const override { return m_interval; }
+    int interval() const { return m_interval; }
     void setInterval(int milliseconds) override { m_interval = milliseconds; }
     bool isEnabled() const override { return m_enabled; }
     void setEnabled(bool enabled) override { m_enabled = enabled; }

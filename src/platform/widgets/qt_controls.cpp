@@ -17,26 +17,26 @@ namespace sorabune {
 // been typed: a removal counts as one backspace, each inserted UTF-16 code unit as
 // one typed character. Sitting in the validator, the rule also holds for what input
 // methods commit, for pasting (keyboard, context menu, middle button) and for
-// dropping, none of which arrive as key events. Text set from code passes by
-// accept() and is never filtered.
+// dropping, none of which arrive as key events. Text set from code is held as
+// it is, never filtered.
 class KeyFilterValidator final : public QValidator {
 public:
     using QValidator::QValidator;
 
     void setKeyPressHandler(KeyPressHandler handler) { m_keyPress = std::move(handler); }
     // The text the box holds now; the next edit is judged against it.
-    void accept(const QString &text) { m_accepted = text; }
-    const QString &accepted() const { return m_accepted; }
-    // Whether the last edit judged left `text`: false for an edit that was
-    // refused but went in anyway (undo and redo don't ask).
-    bool approved(const QString &text) const { return text == m_approved; }
+    void hold(const QString &text) { m_held = text; }
+    const QString &held() const { return m_held; }
+    // Whether the last edit judged was let through and left `text`: false for
+    // an edit that was refused but went in anyway (undo and redo don't ask).
+    bool letThrough(const QString &text) const { return text == m_letThrough; }
 
     State validate(QString &input, int &position) const override;
 
 private:
     KeyPressHandler m_keyPress;
-    QString m_accepted;
-    mutable QString m_approved;
+    QString m_held;
+    mutable QString m_letThrough;
 };
 
 namespace {
@@ -82,11 +82,11 @@ void placeTabStop(QRadioButton &member)
 
 QValidator::State KeyFilterValidator::validate(QString &input, int &) const
 {
-    if (!m_keyPress || input == m_accepted) {
-        m_approved = input;
+    if (!m_keyPress || input == m_held) {
+        m_letThrough = input;
         return Acceptable;
     }
-    const Edit edit = diff(m_accepted, input);
+    const Edit edit = diff(m_held, input);
     if (edit.removed > 0 && m_keyPress(kBackspace) == 0)
         return Invalid;
 
@@ -101,7 +101,7 @@ QValidator::State KeyFilterValidator::validate(QString &input, int &) const
         filtered[i] = QChar(static_cast<char16_t>(delivered));
     }
     input = filtered;
-    m_approved = input;
+    m_letThrough = input;
     return Acceptable;
 }
 
@@ -124,7 +124,7 @@ std::string QtTextBox::text() const
 void QtTextBox::setText(std::string_view text)
 {
     const QString value = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    m_validator->accept(value.left(kMaxLength));
+    m_validator->hold(value.left(kMaxLength));
     QLineEdit::setText(value);
     if (m_change)
         m_change();
@@ -138,11 +138,11 @@ void QtTextBox::setKeyPressHandler(KeyPressHandler handler)
 void QtTextBox::edited()
 {
     // Undo and redo go in whatever the validator says: take back what it refused.
-    if (!m_validator->approved(QLineEdit::text())) {
-        QLineEdit::setText(m_validator->accepted());
+    if (!m_validator->letThrough(QLineEdit::text())) {
+        QLineEdit::setText(m_validator->held());
         return;
     }
-    m_validator->accept(QLineEdit::text());
+    m_validator->hold(QLineEdit::text());
     if (m_change)
         m_change();
 }
@@ -151,7 +151,6 @@ QtLabel::QtLabel(QWidget *parent)
     : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);
-    setFocusPolicy(Qt::NoFocus);
 }
 
 void QtLabel::setCaption(std::string_view caption)
@@ -167,21 +166,6 @@ void QtLabel::setCaption(std::string_view caption)
     const QString name = shown == full ? QString() : full;
     if (accessibleName() != name)
         setAccessibleName(name);
-}
-
-void QtLabel::setAlignment(Alignment alignment)
-{
-    switch (alignment) {
-    case Alignment::Left:
-        QLabel::setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        break;
-    case Alignment::Right:
-        QLabel::setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        break;
-    case Alignment::Centre:
-        QLabel::setAlignment(Qt::AlignCenter);
-        break;
-    }
 }
 
 QtCommandButton::QtCommandButton(QWidget *parent)
@@ -251,8 +235,8 @@ QtTimer::QtTimer(QObject *parent)
 
 void QtTimer::setInterval(int milliseconds)
 {
-    m_interval = milliseconds;
     stop(); // a running timer starts its period anew below
+    QTimer::setInterval(milliseconds);
     apply();
 }
 
@@ -264,12 +248,12 @@ void QtTimer::setEnabled(bool enabled)
 
 void QtTimer::apply()
 {
-    if (!m_enabled || m_interval <= 0) {
+    if (!m_enabled || interval() <= 0) {
         stop();
         return;
     }
     if (!isActive())
-        start(m_interval);
+        start();
 }
 
 } // namespace sorabune

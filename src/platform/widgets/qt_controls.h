@@ -14,11 +14,11 @@
 
 class QKeyEvent;
 
-// The window's controls over Qt: each one is the Qt widget (or timer) and the
-// control the logic sees, so the window holds it once. Where both name a member
-// (text(), setEnabled()...), the control's meaning wins; the Qt one is reached
-// through the Qt class. None declares Q_OBJECT: Qt, its styles and assistive
-// technology see the plain Qt class.
+// The window's controls over Qt: each one is its Qt widget (or timer), inherited
+// privately, so that no Qt setter can change its text, caption, value or interval
+// past its rules. The window reaches the widget as a plain QWidget, for layout,
+// focus and accessibility, and through the few Qt members named below. None
+// declares Q_OBJECT: Qt, its styles and assistive technology see the Qt class.
 namespace sorabune {
 
 class KeyFilterValidator;
@@ -26,10 +26,11 @@ class KeyFilterValidator;
 // Setting the text from code runs the change handler at once, even when the text
 // stays the same; every edit by the user passes the key-press handler first (see
 // KeyFilterValidator). The box holds at most two characters of input.
-class QtTextBox final : public QLineEdit, public TextBox {
+class QtTextBox final : private QLineEdit, public TextBox {
 public:
     explicit QtTextBox(QWidget *parent = nullptr);
 
+    QWidget &widget() { return *this; }
     std::string text() const override;
     void setText(std::string_view text) override;
     void setChangeHandler(EventHandler handler) override { m_change = std::move(handler); }
@@ -47,17 +48,17 @@ private:
 // Captions show as plain text, so a path with '<' or '&' shows as it is. A
 // caption too wide for the box keeps its end in view (for a path, the file name)
 // and shows in full as the tooltip and as the accessible name; caption() always
-// gives the whole text. Labels take no focus.
-class QtLabel final : public QLabel, public Label {
+// gives the whole text.
+class QtLabel final : private QLabel, public Label {
 public:
     explicit QtLabel(QWidget *parent = nullptr);
 
+    QWidget &widget() { return *this; }
+    using QFrame::setFrameStyle;
+    using QLabel::setAlignment;
+    using QWidget::setEnabled;
     std::string caption() const override { return m_caption; }
     void setCaption(std::string_view caption) override;
-    bool isEnabled() const override { return QLabel::isEnabled(); }
-    void setEnabled(bool enabled) override { QLabel::setEnabled(enabled); }
-    using QLabel::setAlignment;
-    void setAlignment(Alignment alignment) override;
 
 private:
     std::string m_caption;
@@ -66,31 +67,36 @@ private:
 // A press by mouse or keyboard (Space, Return or Enter while it has the focus)
 // runs the click handler. It is never a default button: Enter in another control
 // presses nothing.
-class QtCommandButton final : public QPushButton, public CommandButton {
+class QtCommandButton final : private QPushButton, public CommandButton {
 public:
     explicit QtCommandButton(QWidget *parent = nullptr);
 
+    QWidget &widget() { return *this; }
+    using QAbstractButton::setText; // the caption
     bool isEnabled() const override { return QPushButton::isEnabled(); }
     void setEnabled(bool enabled) override { QPushButton::setEnabled(enabled); }
     void setClickHandler(EventHandler handler) override { m_click = std::move(handler); }
 
-protected:
+private:
     void keyPressEvent(QKeyEvent *event) override;
 
-private:
     EventHandler m_click;
 };
 
 // The option buttons of one parent form the group: one Tab stop at the chosen
 // button, the arrow keys moving within it. A click by the user runs the click
-// handler once; so does setValue(true) from code, which setChecked alone would not.
-class QtOptionButton final : public QRadioButton, public OptionButton {
+// handler once.
+class QtOptionButton final : private QRadioButton, public OptionButton {
 public:
     explicit QtOptionButton(QWidget *parent = nullptr);
 
+    QWidget &widget() { return *this; }
+    using QAbstractButton::setText; // the caption
     bool value() const override { return isChecked(); }
-    void setValue(bool value) override;
-    void setClickHandler(EventHandler handler) override { m_click = std::move(handler); }
+    // true selects this button, clears the others of its group and runs the click
+    // handler, which setChecked alone would not; false only clears it.
+    void setValue(bool value);
+    void setClickHandler(EventHandler handler) { m_click = std::move(handler); }
 
 private:
     void runClickHandler();
@@ -102,11 +108,11 @@ private:
 // with interval 0 would fire at every turn of the event loop). Setting the
 // interval while it runs starts the period anew, so ticks are paced from that
 // moment.
-class QtTimer final : public QTimer, public Timer {
+class QtTimer final : private QTimer, public Timer {
 public:
     explicit QtTimer(QObject *parent = nullptr);
 
-    int interval() const override { return m_interval; }
+    using QObject::setObjectName;
     void setInterval(int milliseconds) override;
     bool isEnabled() const override { return m_enabled; }
     void setEnabled(bool enabled) override;
@@ -115,7 +121,6 @@ public:
 private:
     void apply();
 
-    int m_interval = 0;
     bool m_enabled = false;
     EventHandler m_tick;
 };

@@ -13,12 +13,18 @@
 #include <string>
 #include <vector>
 
-using sorabune::Alignment;
 using sorabune::QtCommandButton;
 using sorabune::QtLabel;
 using sorabune::QtOptionButton;
 using sorabune::QtTextBox;
 using sorabune::QtTimer;
+
+// The Qt widget a control is made of, as a user (or Qt) meets it.
+template<typename Widget, typename Control>
+Widget &qt(Control &control)
+{
+    return static_cast<Widget &>(control.widget());
+}
 
 // Each control over its Qt widget, alone or in a bare window. The text box gets
 // the entry boxes' key rule (the core's filter) and a flag for "the countdown runs".
@@ -36,9 +42,9 @@ private:
             one.setText(QStringLiteral("one"));
             two.setText(QStringLiteral("two"));
             three.setText(QStringLiteral("three"));
-            one.setGeometry(0, 0, 100, 20);
-            two.setGeometry(0, 20, 100, 20);
-            three.setGeometry(0, 40, 100, 20);
+            one.widget().setGeometry(0, 0, 100, 20);
+            two.widget().setGeometry(0, 20, 100, 20);
+            three.widget().setGeometry(0, 40, 100, 20);
             for (int i = 0; i < 3; ++i)
                 options[i]->setClickHandler([this, i] { ++clicks[i]; });
             window.show();
@@ -46,7 +52,10 @@ private:
             ready = QTest::qWaitForWindowActive(&window);
         }
         // Where a click hits a radio button: on its indicator.
-        static void click(QRadioButton &button) { QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(6, 10)); }
+        static void click(QtOptionButton &button)
+        {
+            QTest::mouseClick(&button.widget(), Qt::LeftButton, {}, QPoint(6, 10));
+        }
         QWidget window;
         QtOptionButton one, two, three;
         QtOptionButton *const options[3] = {&one, &two, &three};
@@ -57,8 +66,8 @@ private:
         std::vector<bool> tabStops() const
         {
             std::vector<bool> stops;
-            for (const QRadioButton *button : {&one, &two, &three})
-                stops.push_back((button->focusPolicy() & Qt::TabFocus) != 0);
+            for (QtOptionButton *button : options)
+                stops.push_back((button->widget().focusPolicy() & Qt::TabFocus) != 0);
             return stops;
         }
     };
@@ -77,7 +86,7 @@ private:
             edit.end(false);
         }
         QtTextBox box;
-        QLineEdit &edit = box;
+        QLineEdit &edit = qt<QLineEdit>(box);
         bool running = false;
         std::vector<std::int16_t> keys;
         std::vector<std::string> changes;
@@ -142,8 +151,8 @@ private slots:
         Options o;
         QVERIFY(o.ready);
         o.options[0]->setValue(true);
-        o.one.setFocus();
-        QTest::keyClick(&o.one, Qt::Key_Down);
+        o.one.widget().setFocus();
+        QTest::keyClick(&o.one.widget(), Qt::Key_Down);
         QCOMPARE(o.values(), (std::vector<bool>{false, true, false}));
         QCOMPARE(o.clicks[1], 1);
     }
@@ -151,7 +160,7 @@ private slots:
     void commandButtonClicksOnlyWhileEnabled()
     {
         QtCommandButton button;
-        QPushButton &push = button;
+        QPushButton &push = qt<QPushButton>(button);
         push.setText(QStringLiteral("go"));
         int clicks = 0;
         button.setClickHandler([&] { ++clicks; });
@@ -186,7 +195,7 @@ private slots:
         QFETCH(bool, autoRepeat);
         QFETCH(int, clicks);
         QtCommandButton button;
-        QPushButton &push = button;
+        QPushButton &push = qt<QPushButton>(button);
         QVERIFY(!push.autoDefault()); // Enter is ours to give, not a default button's
         int clicked = 0;
         button.setClickHandler([&] { ++clicked; });
@@ -205,7 +214,7 @@ private slots:
     void labelShowsPlainText()
     {
         QtLabel label;
-        QLabel &widget = label;
+        QLabel &widget = qt<QLabel>(label);
         widget.setGeometry(0, 0, 400, 20);
         const std::string caption = "/music/<b>rock</b> & roll.mid";
         label.setCaption(caption);
@@ -218,11 +227,11 @@ private slots:
     void longCaptionKeepsItsEndInView()
     {
         QtLabel label;
-        QLabel &widget = label;
+        QLabel &widget = qt<QLabel>(label);
         widget.setGeometry(0, 0, 105, 17);
         const std::string path = "/home/someone/music/collections/very/deep/folder/アラーム.mid";
         label.setCaption(path);
-        label.setAlignment(Alignment::Right);
+        label.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         QCOMPARE(label.caption(), path); // what the alarm reads
         QVERIFY(widget.text().endsWith(QStringLiteral("アラーム.mid")));
         QVERIFY(widget.text().startsWith(QChar(0x2026)));
@@ -239,8 +248,9 @@ private slots:
 
     void timerIsPreciseAndTicksOnlyEnabledWithAnInterval()
     {
-        QtTimer timer;
-        QTimer &qtimer = timer;
+        QObject owner;
+        QtTimer timer(&owner);
+        QTimer &qtimer = *owner.findChild<QTimer *>();
         int ticks = 0;
         timer.setTimerHandler([&] { ++ticks; });
         QCOMPARE(qtimer.timerType(), Qt::PreciseTimer);
@@ -256,13 +266,14 @@ private slots:
         QVERIFY(!qtimer.isActive());
         timer.setInterval(1000);
         QVERIFY(!qtimer.isActive());
-        QCOMPARE(timer.interval(), 1000);
+        QCOMPARE(qtimer.interval(), 1000);
     }
 
     void settingTheIntervalRestartsThePeriod()
     {
-        QtTimer timer;
-        QTimer &qtimer = timer;
+        QObject owner;
+        QtTimer timer(&owner);
+        QTimer &qtimer = *owner.findChild<QTimer *>();
         timer.setInterval(60000);
         timer.setEnabled(true);
         QTest::qWait(200);
