@@ -5,9 +5,6 @@ namespace sorabune {
 
 namespace {
 constexpr int kBeeps = 3;
-// The open command is these two pieces with the path between them.
-constexpr std::string_view kOpenBeforePath = "open \"";
-constexpr std::string_view kOpenAfterPath = "\" alias bgm";
 } // namespace
 
 Alarm::Alarm(MediaCommands &media, Beeper &beeper, PowerSwitch &powerSwitch)
@@ -26,8 +23,8 @@ Alarm::~Alarm()
 
 void Alarm::SilencePlayback()
 {
-    send("stop bgm");
-    send("close bgm");
+    send(kStopCommand);
+    send(kCloseCommand);
 }
 
 void Alarm::BeepAlarm()
@@ -44,7 +41,7 @@ void Alarm::PlayMidiAlarm(const std::string &path)
     const bool opened = send(open) == 0;
     // Sent even after a failed open: the commands and their order stay fixed, and
     // playing an alias that is not open merely fails.
-    const bool playing = send("play bgm") == 0;
+    const bool playing = send(kPlayCommand) == 0;
     if (!opened || !playing)
         BeepAlarm();
 }

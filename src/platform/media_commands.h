@@ -6,8 +6,15 @@
 
 namespace sorabune {
 
-// The alarm's media command strings: "open \"PATH\" alias bgm", "play bgm",
-// "stop bgm", "close bgm". Answers 0 for success and a nonzero error code
+// The alarm's media commands, on its one alias. The open command is the two
+// pieces with the path between them: open "PATH" alias bgm.
+inline constexpr std::string_view kOpenBeforePath = "open \"";
+inline constexpr std::string_view kOpenAfterPath = "\" alias bgm";
+inline constexpr std::string_view kPlayCommand = "play bgm";
+inline constexpr std::string_view kStopCommand = "stop bgm";
+inline constexpr std::string_view kCloseCommand = "close bgm";
+
+// Takes the commands above. Answers 0 for success and a nonzero error code
 // otherwise; never throws.
 class MediaCommands {
 public:

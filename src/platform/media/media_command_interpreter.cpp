@@ -14,11 +14,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcMedia, "sorabune.media", QtWarningMsg)
 
-// The open command is these two pieces with the path between them; the path
-// may itself hold `"` and even `" alias `: it runs to the last `" alias bgm`.
-constexpr std::string_view kOpenBeforePath = "open \"";
-constexpr std::string_view kOpenAfterPath = "\" alias bgm";
-
 enum class Verb { Open, Play, Stop, Close };
 
 struct Command {
@@ -26,6 +21,8 @@ struct Command {
     std::string_view path; // open only
 };
 
+// The path of an open command may itself hold `"` and even `" alias `: it runs
+// to the last `" alias bgm`.
 std::optional<Command> parseCommand(std::string_view text)
 {
     if (text.size() >= kOpenBeforePath.size() + kOpenAfterPath.size() && text.starts_with(kOpenBeforePath)
@@ -34,11 +31,11 @@ std::optional<Command> parseCommand(std::string_view text)
         text.remove_suffix(kOpenAfterPath.size());
         return Command{Verb::Open, text};
     }
-    if (text == "play bgm")
+    if (text == kPlayCommand)
         return Command{Verb::Play, {}};
-    if (text == "stop bgm")
+    if (text == kStopCommand)
         return Command{Verb::Stop, {}};
-    if (text == "close bgm")
+    if (text == kCloseCommand)
         return Command{Verb::Close, {}};
     return std::nullopt;
 }
