@@ -20,8 +20,6 @@ public:
     QtTranslations(const QtTranslations &) = delete;
     QtTranslations &operator=(const QtTranslations &) = delete;
 
-    bool loaded() const { return m_translator != nullptr; }
-
 private:
     std::unique_ptr<QTranslator> m_translator; // removes itself from the application
 };
