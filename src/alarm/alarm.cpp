@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alarm/alarm.h"
 
+#include "platform/log.h"
+
+#include <string>
+
 namespace sorabune {
 
 namespace {
 constexpr int kBeeps = 3;
+constexpr LogCategory kMediaLog("sorabune.media");
+constexpr LogCategory kPowerOffLog("sorabune.poweroff");
+constexpr LogCategory kBellLog("sorabune.bell");
 } // namespace
 
 Alarm::Alarm(MediaCommands &media, Beeper &beeper, PowerSwitch &powerSwitch)
@@ -12,7 +19,10 @@ Alarm::Alarm(MediaCommands &media, Beeper &beeper, PowerSwitch &powerSwitch)
     , m_beeper(beeper)
     , m_powerSwitch(powerSwitch)
 {
-    m_powerSwitch.setFailureHandler([this] { BeepAlarm(); });
+    m_powerSwitch.setFailureHandler([this] {
+        kPowerOffLog.debug("the power-off alarm failed: the beeps instead");
+        BeepAlarm();
+    });
 }
 
 Alarm::~Alarm()
@@ -29,25 +39,33 @@ void Alarm::SilencePlayback()
 
 void Alarm::BeepAlarm()
 {
+    kBellLog.debug("the beep alarm: three beeps");
     for (int count = 1; count <= kBeeps; ++count)
         m_beeper.beep();
 }
 
 void Alarm::PlayMidiAlarm(const std::string &path)
 {
+    kMediaLog.debug("the MIDI alarm: " + path);
     std::string open;
     open.reserve(kOpenBeforePath.size() + path.size() + kOpenAfterPath.size());
     open.append(kOpenBeforePath).append(path).append(kOpenAfterPath);
-    const bool opened = send(open) == 0;
+    const std::int32_t opened = send(open);
     // Sent even after a failed open: the commands and their order stay fixed, and
     // playing an alias that is not open merely fails.
-    const bool playing = send(kPlayCommand) == 0;
-    if (!opened || !playing)
-        BeepAlarm();
+    const std::int32_t played = send(kPlayCommand);
+    if (opened == 0 && played == 0) {
+        kMediaLog.debug("the MIDI alarm plays");
+        return;
+    }
+    kMediaLog.debug("the MIDI alarm is silent (open answered " + std::to_string(opened) + ", play "
+        + std::to_string(played) + "): the beeps instead");
+    BeepAlarm();
 }
 
 void Alarm::PowerOffAlarm()
 {
+    kPowerOffLog.debug("the power-off alarm");
     // A failure comes back later, through the handler set in the constructor.
     m_powerSwitch.powerOff();
 }

@@ -24,10 +24,13 @@ SystemBeeper::SystemBeeper()
 
 void SystemBeeper::beep()
 {
-    if (m_platformBellSounds)
+    if (m_platformBellSounds) {
+        qCDebug(lcBell, "a beep: the X server's bell");
         QApplication::beep();
-    else
+    } else {
+        qCDebug(lcBell, "a beep: the sound theme's bell");
         m_themeBell.ring();
+    }
 }
 
 } // namespace sorabune

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/theme_bell.h"
 
-#include <QLoggingCategory>
-
 #include <canberra.h>
 
 #include <chrono>
@@ -14,9 +12,9 @@
 
 namespace sorabune {
 
-namespace {
-
 Q_LOGGING_CATEGORY(lcBell, "sorabune.bell", QtWarningMsg)
+
+namespace {
 
 // Theme bells last a fraction of a second; this only bounds a sound server that
 // never reports the end.

@@ -3,10 +3,15 @@
 
 #include "platform/serial_worker.h"
 
+#include <QLoggingCategory>
+
 #include <memory>
 #include <string>
 
 namespace sorabune {
+
+// sorabune.bell: the bells and why one is silent.
+Q_DECLARE_LOGGING_CATEGORY(lcBell)
 
 struct BellState;
 
