@@ -7,7 +7,7 @@
 #include "platform/widgets/qt_file_dialog.h"
 #include "platform/widgets/qt_translations.h"
 #include "ui/application_setup.h"
-#include "ui/display_check.h"
+#include "ui/display_choice.h"
 #include "ui/form1.h"
 #include "ui/single_instance.h"
 #include "ui/termination_signals.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/application_setup.h"
-#include "ui/display_check.h"
+#include "ui/display_choice.h"
 #include "ui/single_instance.h"
 
 #include "support/listening_socket.h"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sorabune {
 
@@ -16,19 +17,11 @@ struct DisplayChoice {
 // the title bar (Qt 6.4's own Wayland title bar cuts the title of this narrow
 // window and shows a maximize button that does nothing); Wayland itself where
 // only Wayland is there. Qt aborts with a core dump when its platform cannot
-// connect, hence the check beforehand.
+// connect, hence the check beforehand. A display answers when its socket takes
+// a connection; nothing is said on it.
 DisplayChoice chooseDisplay();
 
-// While it lives, Qt failing to start its platform plugin (the plugin missing,
-// or the display going away in between) prints one line and exits with status
-// 1 instead of aborting; Qt's messages meanwhile are held back, and passed on
-// once the application object stands. Around the QApplication constructor.
-class PlatformStartGuard {
-public:
-    PlatformStartGuard();
-    ~PlatformStartGuard();
-    PlatformStartGuard(const PlatformStartGuard &) = delete;
-    PlatformStartGuard &operator=(const PlatformStartGuard &) = delete;
-};
+// The one line that says there is no display to show the window on, and why.
+std::string noDisplay(std::string_view why);
 
 } // namespace sorabune
