@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,12 +45,20 @@ SingleInstance::SingleInstance()
     const QString folder = lockFolder();
     if (folder.isEmpty())
         return;
-    m_lock = std::make_unique<QLockFile>(folder + QStringLiteral("/sorabune.lock"));
-    // Qt's stale-lock rules as they are: the lock of a copy that died is taken over
-    // at once (its process is gone), one left empty by a copy killed while making it
-    // after 30 s, and a live copy keeps its lock however old (Qt holds a flock on it).
-    // Only a lock held by another copy ends this one; failing to make one does not.
-    m_previous = !m_lock->tryLock(0) && m_lock->error() == QLockFile::LockFailedError;
+    // Never removed: a copy that opened the file just before a removal would lock
+    // one that the next copy no longer finds.
+    m_fd = ::open(
+        QFile::encodeName(folder + QStringLiteral("/sorabune.lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // flock, not fcntl: a flock belongs to the open file, so that two locks in one
+    // process exclude each other as well. Only a lock held by another copy ends
+    // this one; failing to make one does not.
+    m_previous = m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+SingleInstance::~SingleInstance()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 } // namespace sorabune

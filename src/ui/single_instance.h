@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QLockFile>
 #include <QString>
-
-#include <memory>
 
 namespace sorabune {
 
-// The one running copy holds a lock file in the user's runtime folder for its
-// whole life. The lock of a copy that was killed is stale and taken over.
+// The one running copy holds a lock on a file in the user's runtime folder for
+// its whole life. The kernel lets the lock go with the process, however that
+// ends: a copy that was killed leaves nothing behind that keeps the next out.
 class SingleInstance {
 public:
     SingleInstance();
+    ~SingleInstance();
+    SingleInstance(const SingleInstance &) = delete;
+    SingleInstance &operator=(const SingleInstance &) = delete;
 
     // True when another copy holds the lock: this one must end.
     bool previousInstance() const { return m_previous; }
@@ -22,7 +23,7 @@ public:
     static QString lockFolder();
 
 private:
-    std::unique_ptr<QLockFile> m_lock;
+    int m_fd = -1;
     bool m_previous = false;
 };
 
