@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QIcon>
-#include <QImageReader>
 #include <QPalette>
 #include <QPixmap>
 #include <QRect>
@@ -79,14 +78,12 @@ void placeDisplayBox(QtLabel &label, const char *name, std::string_view caption,
     label.setCaption(caption);
 }
 
-// Read as XPM, named: left to guess, Qt would load every image format plugin
-// to ask each whether the file is theirs.
-QIcon loadWindowIcon()
-{
-    QImageReader reader(QStringLiteral(":/sorabune.xpm"), "XPM");
-    reader.setAutoDetectImageFormat(false);
-    return QIcon(QPixmap::fromImage(reader.read()));
-}
+// The window icon, drawn in packaging/icons. Built in as XPM data, it is read
+// by Qt's own XPM reader; from a file or a resource, Qt would first look
+// through the image format plugins for one that claims it.
+namespace xpm {
+#include "icons/sorabune.xpm"
+} // namespace xpm
 
 } // namespace
 
@@ -120,7 +117,7 @@ void Form1::layOut()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Sorabune"));
-    setWindowIcon(loadWindowIcon());
+    setWindowIcon(QIcon(QPixmap(xpm::sorabune)));
     // A fixed single border: a title and a close box, no resizing.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(twips(0, 0, 2310, 2475).size());
