@@ -33,11 +33,14 @@ cleanup() {
 trap cleanup EXIT
 
 # Nothing reaches the machine's own services: a runtime folder of our own (the
-# single-instance lock lives there), no session bus, and a system bus address
-# where no bus is, so that even a mistaken power-off goes nowhere.
+# single-instance lock lives there), a session bus of our own, and a system bus
+# address where no bus is, so that even a mistaken power-off goes nowhere.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-session-bus
+dbus-daemon --session --nofork --address="unix:path=$work/session-bus" --print-address=3 3>"$work/session-bus-address" &
+pids+=($!)
+for _ in $(seq 100); do [[ -s $work/session-bus-address ]] && break; sleep 0.1; done
+export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/session-bus-address")
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-system-bus
 unset WAYLAND_DISPLAY
 
@@ -45,6 +48,15 @@ Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work
 pids+=($!)
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(<"$work/display")
+
+# The programs start as a desktop starts them: with the session's few variables
+# and a home of their own, not with whatever the shell running this script holds.
+home=$work/home
+mkdir -p "$home/.config" "$home/.cache" "$home/.local/share"
+desktop=(env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 HOME="$home" XDG_CONFIG_HOME="$home/.config"
+    XDG_CACHE_HOME="$home/.cache" XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR"
+    DISPLAY="$DISPLAY" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
+    DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" NO_AT_BRIDGE=1)
 
 # The tests' private PulseAudio server with its null sink; it prints what a
 # client needs, then "ready", and stops at SIGTERM.
@@ -54,7 +66,10 @@ pids+=("$pulse_PID")
 while read -r line <&"${pulse[0]}"; do
     case $line in
         ready) break ;;
-        *=*) export "${line?}" ;;
+        *=*)
+            export "${line?}"
+            desktop+=("$line")
+            ;;
         *) break ;;
     esac
 done
@@ -72,7 +87,7 @@ measure() {
     local label=$1
     shift
     local output
-    if ! output=$("$probe" "$@" 2>"$work/probe.err"); then
+    if ! output=$("${desktop[@]}" "$probe" "$@" 2>"$work/probe.err"); then
         failures+=("$label, $1: $(tail -1 "$work/probe.err")")
         echo "failed: ${failures[-1]}" >&2
     fi
@@ -84,7 +99,7 @@ echo "Measuring on $DISPLAY; this takes about 10 minutes."
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
 if wants start; then
-    for _ in $(seq 7); do
+    for _ in $(seq 15); do
         measure "bare window" start -- "$bare"
         measure Sorabune start -- "$sorabune"
     done

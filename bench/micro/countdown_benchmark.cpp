@@ -8,39 +8,18 @@
 
 #include <benchmark/benchmark.h>
 
-#include <vector>
-
 namespace {
 
 using namespace sorabune;
 using namespace sorabune::testing;
 
 // The controls of the window, with the countdown on them.
-struct FakeWindow {
+struct FakeWindow : FakeWindowControls {
     FakeWindow() { Option1.setValue(true); }
 
-    FakeTextBox Text1;
-    FakeTextBox Text2;
-    FakeLabel Label6{"00 : 00 : 00"};
-    FakeLabel Label4{"midi再生ファイル"};
-    FakeCommandButton Command1;
-    FakeCommandButton Command2;
-    FakeTimer Timer1;
-    std::vector<FakeOptionButton *> group;
-    FakeOptionButton Option1{group};
-    FakeOptionButton Option2{group};
     FakeClock clock;
     RecordingAlarm alarm;
-    Countdown countdown{{.Text1 = Text1,
-                            .Text2 = Text2,
-                            .Label6 = Label6,
-                            .Label4 = Label4,
-                            .Command1 = Command1,
-                            .Command2 = Command2,
-                            .Timer1 = Timer1,
-                            .Option1 = Option1,
-                            .Option2 = Option2},
-        clock, alarm};
+    Countdown countdown{CountdownControls(static_cast<FakeWindowControls &>(*this)), clock, alarm};
 };
 
 // A tick of a running countdown: the clock moves on, so every tick writes a new text.

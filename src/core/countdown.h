@@ -14,11 +14,26 @@ namespace sorabune {
 // The countdown display at rest.
 inline constexpr std::string_view kZeroDisplay = "00 : 00 : 00";
 
-// The controls of the window that the countdown reads and writes, filled by
-// name (.Text1 = ...): neighbours share a type, so their order alone would let
-// a swap pass. The state is held in them: (Timer1 enabled, Command1 enabled) is
-// idle (false, true), running (true, false) or ringing (true, true).
+// The controls of the window that the countdown reads and writes. The state is
+// held in them: (Timer1 enabled, Command1 enabled) is idle (false, true),
+// running (true, false) or ringing (true, true).
 struct CountdownControls {
+    // Taken by name from any set of controls named as the window names them:
+    // neighbours share a type, so an order to follow would let a swap pass.
+    template<typename Controls>
+    explicit CountdownControls(Controls &controls)
+        : Text1(controls.Text1)
+        , Text2(controls.Text2)
+        , Label6(controls.Label6)
+        , Label4(controls.Label4)
+        , Command1(controls.Command1)
+        , Command2(controls.Command2)
+        , Timer1(controls.Timer1)
+        , Option1(controls.Option1)
+        , Option2(controls.Option2)
+    {
+    }
+
     TextBox &Text1;          // hours
     TextBox &Text2;          // minutes
     Label &Label6;           // the countdown display

@@ -89,28 +89,17 @@ namespace xpm {
 
 Form1::Form1(const Clock &clock, AlarmActions &alarm, FileDialog &CommonDialog1, QWidget *parent)
     : QWidget(parent)
+    , Form1Controls{this}
     , m_alarm(alarm)
     , m_CommonDialog1(CommonDialog1)
-    , m_countdown(
-          {
-              .Text1 = m_Text1,
-              .Text2 = m_Text2,
-              .Label6 = m_Label6,
-              .Label4 = m_Label4,
-              .Command1 = m_Command1,
-              .Command2 = m_Command2,
-              .Timer1 = m_Timer1,
-              .Option1 = m_Option1,
-              .Option2 = m_Option2,
-          },
-          clock, alarm)
+    , m_countdown(CountdownControls(static_cast<Form1Controls &>(*this)), clock, alarm)
 {
     layOut();
     // The handlers of the window's other events; the countdown has set its own.
-    m_Command3.setClickHandler([this] { closeClick(); });
-    m_Option1.setClickHandler([this] { m_Label4.setEnabled(false); });
-    m_Option2.setClickHandler([this] { m_Label4.setEnabled(false); });
-    m_Option3.setClickHandler([this] { ChooseMidiFile(); });
+    Command3.setClickHandler([this] { closeClick(); });
+    Option1.setClickHandler([this] { Label4.setEnabled(false); });
+    Option2.setClickHandler([this] { Label4.setEnabled(false); });
+    Option3.setClickHandler([this] { ChooseMidiFile(); });
 }
 
 void Form1::layOut()
@@ -124,42 +113,42 @@ void Form1::layOut()
     move(0, 0); // the outer top-left corner, frame included
     setFont(windowFont());
 
-    placeButton(m_Option3, "Option3", "midiを再生する", twips(120, 1320, 1695, 180));
-    placeButton(m_Option1, "Option1", "BEEP音を鳴らす", twips(120, 840, 1575, 180));
-    placeButton(m_Option2, "Option2", "電源を切る", twips(120, 1080, 1215, 180));
-    m_Timer1.setObjectName(QStringLiteral("Timer1")); // disabled, interval 0
-    placeButton(m_Command3, "Command3", "閉じる", twips(1680, 2040, 615, 375));
-    placeButton(m_Command2, "Command2", "停止", twips(960, 2040, 615, 375));
+    placeButton(Option3, "Option3", "midiを再生する", twips(120, 1320, 1695, 180));
+    placeButton(Option1, "Option1", "BEEP音を鳴らす", twips(120, 840, 1575, 180));
+    placeButton(Option2, "Option2", "電源を切る", twips(120, 1080, 1215, 180));
+    Timer1.setObjectName(QStringLiteral("Timer1")); // disabled, interval 0
+    placeButton(Command3, "Command3", "閉じる", twips(1680, 2040, 615, 375));
+    placeButton(Command2, "Command2", "停止", twips(960, 2040, 615, 375));
     // Too long for one line at any readable size: the caption breaks after タイマー,
     // while assistive technology reads it as one.
-    placeButton(m_Command1, "Command1", "タイマー\nスタート", twips(0, 1920, 855, 495));
-    m_Command1.widget().setAccessibleName(QStringLiteral("タイマースタート"));
-    place(m_Text2.widget(), "Text2", twips(1080, 480, 375, 270));
-    m_Text2.setText("0");
-    place(m_Text1.widget(), "Text1", twips(120, 480, 375, 270));
-    m_Text1.setText("0");
-    placeDisplayBox(m_Label6, "Label6", kZeroDisplay, twips(1080, 120, 1095, 255));
-    placeCaption(m_Label5, "Label5", "MIDI :", twips(120, 1590, 495, 255));
-    placeDisplayBox(m_Label4, "Label4", kNoMidiFile, twips(600, 1560, 1575, 255));
-    m_Label4.setEnabled(false);
-    placeCaption(m_Label3, "Label3", "経過時間\u3000:", twips(120, 150, 975, 255));
-    placeCaption(m_Label2, "Label2", "分後に", twips(1560, 600, 615, 255));
-    placeCaption(m_Label1, "Label1", "時間", twips(600, 600, 375, 255));
+    placeButton(Command1, "Command1", "タイマー\nスタート", twips(0, 1920, 855, 495));
+    Command1.widget().setAccessibleName(QStringLiteral("タイマースタート"));
+    place(Text2.widget(), "Text2", twips(1080, 480, 375, 270));
+    Text2.setText("0");
+    place(Text1.widget(), "Text1", twips(120, 480, 375, 270));
+    Text1.setText("0");
+    placeDisplayBox(Label6, "Label6", kZeroDisplay, twips(1080, 120, 1095, 255));
+    placeCaption(Label5, "Label5", "MIDI :", twips(120, 1590, 495, 255));
+    placeDisplayBox(Label4, "Label4", kNoMidiFile, twips(600, 1560, 1575, 255));
+    Label4.setEnabled(false);
+    placeCaption(Label3, "Label3", "経過時間\u3000:", twips(120, 150, 975, 255));
+    placeCaption(Label2, "Label2", "分後に", twips(1560, 600, 615, 255));
+    placeCaption(Label1, "Label1", "時間", twips(600, 600, 375, 255));
     // The boxes take their accessible names from the captions beside them.
-    m_Label1.setBuddy(&m_Text1.widget());
-    m_Label2.setBuddy(&m_Text2.widget());
+    Label1.setBuddy(&Text1.widget());
+    Label2.setBuddy(&Text2.widget());
 
     // Labels take no focus; the option group comes last, by tab index.
-    QWidget *const order[] = {&m_Text1.widget(), &m_Text2.widget(), &m_Command1.widget(), &m_Command2.widget(),
-        &m_Command3.widget(), &m_Option2.widget(), &m_Option1.widget(), &m_Option3.widget()};
+    QWidget *const order[] = {&Text1.widget(), &Text2.widget(), &Command1.widget(), &Command2.widget(),
+        &Command3.widget(), &Option2.widget(), &Option1.widget(), &Option3.widget()};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
-    m_Text1.widget().setFocus(Qt::OtherFocusReason);
+    Text1.widget().setFocus(Qt::OtherFocusReason);
 }
 
 bool Form1::Load(bool prevInstance)
 {
-    m_Option1.setValue(true); // its click greys out Label4
+    Option1.setValue(true); // its click greys out Label4
     if (prevInstance) {
         Unload();
         return false;
@@ -176,7 +165,7 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::Unload()
 {
     // The timer first, so that no tick runs against a window going away.
-    m_Timer1.setEnabled(false);
+    Timer1.setEnabled(false);
     m_alarm.SilencePlayback();
 }
 
@@ -188,20 +177,20 @@ void Form1::closeClick()
 
 void Form1::ChooseMidiFile()
 {
-    m_Label4.setEnabled(true);
+    Label4.setEnabled(true);
     // Any error from here on ends the choice without a word, and what was done so
     // far stays: no handler of this window reports an error to the user, and the
     // MIDI option may stay chosen with the placeholder as its file.
     try {
         m_CommonDialog1.showOpen();
-        m_Label4.setCaption(m_CommonDialog1.fileName());
-        m_Label4.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        const std::string caption = m_Label4.caption();
+        Label4.setCaption(m_CommonDialog1.fileName());
+        Label4.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        const std::string caption = Label4.caption();
         if (caption == kNoMidiFile || caption.empty()) {
-            m_Option3.setValue(false);
-            m_Option1.setValue(true);
-            m_Label4.setCaption(kNoMidiFile);
-            m_Label4.setAlignment(Qt::AlignCenter);
+            Option3.setValue(false);
+            Option1.setValue(true);
+            Label4.setCaption(kNoMidiFile);
+            Label4.setAlignment(Qt::AlignCenter);
             return;
         }
     } catch (...) {

@@ -18,12 +18,33 @@ class FileDialog;
 // The placeholder caption of Label4 while no MIDI file is chosen.
 inline constexpr std::string_view kNoMidiFile = "midi再生ファイル";
 
+// The controls of the window, its children, made in the order of the design
+// and named as it names them.
+struct Form1Controls {
+    QWidget *const form;
+    QtOptionButton Option3{form};
+    QtOptionButton Option1{form};
+    QtOptionButton Option2{form};
+    QtTimer Timer1{form};
+    QtCommandButton Command3{form};
+    QtCommandButton Command2{form};
+    QtCommandButton Command1{form};
+    QtTextBox Text2{form};
+    QtTextBox Text1{form};
+    QtLabel Label6{form};
+    QLabel Label5{form}; // the captions no code changes
+    QtLabel Label4{form};
+    QLabel Label3{form};
+    QLabel Label2{form};
+    QLabel Label1{form};
+};
+
 // The main window: its controls as they stand when it is created (names,
 // captions, geometry, tab order, first states), wired to the countdown and the
 // alarm actions, one handler per control event, and the file choice of the MIDI
 // option. The layout is fixed in pixels, so the font is fixed too, at a size
 // that fits every caption in its box.
-class Form1 final : public QWidget {
+class Form1 final : public QWidget, private Form1Controls {
     Q_OBJECT
 public:
     Form1(const Clock &clock, AlarmActions &alarm, FileDialog &CommonDialog1, QWidget *parent = nullptr);
@@ -49,22 +70,6 @@ private:
 
     AlarmActions &m_alarm;
     FileDialog &m_CommonDialog1;
-    // The controls, children of the window, made in the order of the design.
-    QtOptionButton m_Option3{this};
-    QtOptionButton m_Option1{this};
-    QtOptionButton m_Option2{this};
-    QtTimer m_Timer1{this};
-    QtCommandButton m_Command3{this};
-    QtCommandButton m_Command2{this};
-    QtCommandButton m_Command1{this};
-    QtTextBox m_Text2{this};
-    QtTextBox m_Text1{this};
-    QtLabel m_Label6{this};
-    QLabel m_Label5{this}; // the captions no code changes
-    QtLabel m_Label4{this};
-    QLabel m_Label3{this};
-    QLabel m_Label2{this};
-    QLabel m_Label1{this};
     Countdown m_countdown;
 };
 

@@ -14,18 +14,17 @@ namespace sorabune {
 namespace {
 
 using testing::FakeClock;
-using testing::FakeCommandButton;
-using testing::FakeLabel;
-using testing::FakeOptionButton;
-using testing::FakeTextBox;
-using testing::FakeTimer;
 using testing::RecordingAlarm;
 using Calls = std::vector<std::string>;
 
 // The countdown on the window's controls, minus the window.
-class CountdownTest : public ::testing::Test {
+class CountdownTest : public ::testing::Test, public testing::FakeWindowControls {
 protected:
-    CountdownTest() { Option1.setValue(true); }
+    CountdownTest()
+    {
+        Label4.setCaption("/music/alarm song.mid");
+        Option1.setValue(true);
+    }
 
     void setLength(const char *hours, const char *minutes)
     {
@@ -49,25 +48,9 @@ protected:
             && countdown.values().TotalSeconds == 0;
     }
 
-    FakeTextBox Text1, Text2;
-    FakeLabel Label6{"00 : 00 : 00"};
-    FakeLabel Label4{"/music/alarm song.mid"};
-    FakeCommandButton Command1, Command2;
-    FakeTimer Timer1;
-    std::vector<FakeOptionButton *> options;
-    FakeOptionButton Option1{options}, Option2{options}, Option3{options};
     FakeClock clock{5000.2};
     RecordingAlarm alarm;
-    Countdown countdown{{.Text1 = Text1,
-                            .Text2 = Text2,
-                            .Label6 = Label6,
-                            .Label4 = Label4,
-                            .Command1 = Command1,
-                            .Command2 = Command2,
-                            .Timer1 = Timer1,
-                            .Option1 = Option1,
-                            .Option2 = Option2},
-        clock, alarm};
+    Countdown countdown{CountdownControls(static_cast<FakeWindowControls &>(*this)), clock, alarm};
 };
 
 TEST_F(CountdownTest, TypingShowsTheLength)

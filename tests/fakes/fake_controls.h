@@ -160,4 +160,15 @@ private:
     EventHandler m_timer;
 };
 
+// The controls the countdown works on, named as the window names them.
+struct FakeWindowControls {
+    FakeTextBox Text1, Text2;
+    FakeLabel Label6{"00 : 00 : 00"};
+    FakeLabel Label4{"midi再生ファイル"};
+    FakeCommandButton Command1, Command2;
+    FakeTimer Timer1;
+    std::vector<FakeOptionButton *> options;
+    FakeOptionButton Option1{options}, Option2{options}, Option3{options};
+};
+
 } // namespace sorabune::testing
