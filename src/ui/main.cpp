@@ -16,6 +16,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -37,7 +38,7 @@ int main(int argc, char *argv[])
     std::optional<sorabune::PlatformStartGuard> platformStart(std::in_place);
     QApplication app(argc, argv);
     platformStart.reset();
-    const sorabune::QtTranslations qtTranslations;
+    const std::unique_ptr<QTranslator> qtTranslations = sorabune::installQtTranslations();
     sorabune::TerminationSignals terminationSignals;
 
     sorabune::BootTimeClock clock;

@@ -5,28 +5,26 @@
 #include <QLibraryInfo>
 #include <QString>
 #include <QStringList>
-#include <QTranslator>
 
 namespace sorabune {
 
-QtTranslations::QtTranslations(const QLocale &locale)
+std::unique_ptr<QTranslator> installQtTranslations(const QLocale &locale)
 {
     // The first language the user prefers decides: English there needs nothing.
     const QStringList languages = locale.uiLanguages();
     if (languages.isEmpty())
-        return;
+        return nullptr;
     const QLocale::Language first = QLocale(languages.constFirst()).language();
     if (first == QLocale::English || first == QLocale::C || first == QLocale::AnyLanguage)
-        return;
+        return nullptr;
     // qtbase holds the widgets' texts; the qt_ catalogue would bring every module's.
+    // A translator removes itself from the application when it goes.
     auto translator = std::make_unique<QTranslator>();
     if (!translator->load(
-            locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        return;
-    if (QCoreApplication::installTranslator(translator.get()))
-        m_translator = std::move(translator);
+            locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        || !QCoreApplication::installTranslator(translator.get()))
+        return nullptr;
+    return translator;
 }
-
-QtTranslations::~QtTranslations() = default;
 
 } // namespace sorabune

@@ -2,26 +2,17 @@
 #pragma once
 
 #include <QLocale>
+#include <QTranslator>
 
 #include <memory>
-
-class QTranslator;
 
 namespace sorabune {
 
 // Qt's own texts (the file dialog's labels and buttons, the boxes' context menu)
-// in the user's language, for as long as this object lives. Make it after the
-// QApplication. Where the language is English (Qt's own) or C, nothing is
-// loaded: start-up there costs no file and no memory.
-class QtTranslations {
-public:
-    explicit QtTranslations(const QLocale &locale = QLocale::system());
-    ~QtTranslations();
-    QtTranslations(const QtTranslations &) = delete;
-    QtTranslations &operator=(const QtTranslations &) = delete;
-
-private:
-    std::unique_ptr<QTranslator> m_translator; // removes itself from the application
-};
+// in the user's language, installed for as long as the translator lives; null
+// when nothing is to be had. Call after the QApplication is made. Where the
+// language is English (Qt's own) or C, nothing is loaded: start-up there costs
+// no file and no memory.
+std::unique_ptr<QTranslator> installQtTranslations(const QLocale &locale = QLocale::system());
 
 } // namespace sorabune

@@ -123,7 +123,7 @@ private slots:
     void buttonsReadInTheUsersLanguage()
     {
         QCOMPARE(QLocale::system().language(), QLocale::Japanese);
-        const sorabune::QtTranslations translations;
+        const auto translations = sorabune::installQtTranslations();
         QTemporaryDir folder;
         QFile file(folder.filePath(QStringLiteral("a.mid")));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -160,7 +160,8 @@ private slots:
         QFETCH(QString, locale);
         QFETCH(QString, paste);
         {
-            const sorabune::QtTranslations translations(locale.isEmpty() ? QLocale::system() : QLocale(locale));
+            const auto translations =
+                sorabune::installQtTranslations(locale.isEmpty() ? QLocale::system() : QLocale(locale));
             QCOMPARE(QCoreApplication::translate("QLineEdit", "&Paste"), paste);
         }
         // Gone with the object.
