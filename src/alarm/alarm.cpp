@@ -9,9 +9,9 @@ namespace sorabune {
 
 namespace {
 constexpr int kBeeps = 3;
-constexpr LogCategory kMediaLog("sorabune.media");
-constexpr LogCategory kPowerOffLog("sorabune.poweroff");
-constexpr LogCategory kBellLog("sorabune.bell");
+constexpr const char *kMediaLog = "sorabune.media";
+constexpr const char *kPowerOffLog = "sorabune.poweroff";
+constexpr const char *kBellLog = "sorabune.bell";
 } // namespace
 
 Alarm::Alarm(MediaCommands &media, Beeper &beeper, PowerSwitch &powerSwitch)
@@ -20,7 +20,7 @@ Alarm::Alarm(MediaCommands &media, Beeper &beeper, PowerSwitch &powerSwitch)
     , m_powerSwitch(powerSwitch)
 {
     m_powerSwitch.setFailureHandler([this] {
-        kPowerOffLog.debug("the power-off alarm failed: the beeps instead");
+        logDebug(kPowerOffLog, "the power-off alarm failed: the beeps instead");
         BeepAlarm();
     });
 }
@@ -39,14 +39,14 @@ void Alarm::SilencePlayback()
 
 void Alarm::BeepAlarm()
 {
-    kBellLog.debug("the beep alarm: three beeps");
+    logDebug(kBellLog, "the beep alarm: three beeps");
     for (int count = 1; count <= kBeeps; ++count)
         m_beeper.beep();
 }
 
 void Alarm::PlayMidiAlarm(const std::string &path)
 {
-    kMediaLog.debug("the MIDI alarm: " + path);
+    logDebug(kMediaLog, "the MIDI alarm: " + path);
     std::string open;
     open.reserve(kOpenBeforePath.size() + path.size() + kOpenAfterPath.size());
     open.append(kOpenBeforePath).append(path).append(kOpenAfterPath);
@@ -55,17 +55,18 @@ void Alarm::PlayMidiAlarm(const std::string &path)
     // playing an alias that is not open merely fails.
     const std::int32_t played = send(kPlayCommand);
     if (opened == 0 && played == 0) {
-        kMediaLog.debug("the MIDI alarm plays");
+        logDebug(kMediaLog, "the MIDI alarm plays");
         return;
     }
-    kMediaLog.debug("the MIDI alarm is silent (open answered " + std::to_string(opened) + ", play "
-        + std::to_string(played) + "): the beeps instead");
+    logDebug(kMediaLog,
+        "the MIDI alarm is silent (open answered " + std::to_string(opened) + ", play " + std::to_string(played)
+            + "): the beeps instead");
     BeepAlarm();
 }
 
 void Alarm::PowerOffAlarm()
 {
-    kPowerOffLog.debug("the power-off alarm");
+    logDebug(kPowerOffLog, "the power-off alarm");
     // A failure comes back later, through the handler set in the constructor.
     m_powerSwitch.powerOff();
 }

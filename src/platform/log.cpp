@@ -5,11 +5,11 @@
 
 namespace sorabune {
 
-void LogCategory::debug(std::string_view text) const
+void logDebug(const char *category, std::string_view text)
 {
-    // Made for the line: it takes the rules in force, and lines are few.
-    const QLoggingCategory category(m_name, QtWarningMsg);
-    qCDebug(category, "%.*s", static_cast<int>(text.size()), text.data());
+    // Made for the line: it takes the rules in force, and such lines are few.
+    const QLoggingCategory lines(category, QtWarningMsg);
+    qCDebug(lines, "%.*s", static_cast<int>(text.size()), text.data());
 }
 
 } // namespace sorabune

@@ -5,20 +5,9 @@
 
 namespace sorabune {
 
-// Debug lines from code that sees no Qt, under Qt's logging category of the
-// same name, so that QT_LOGGING_RULES turns them on with the rest of their
-// service's lines (sorabune.media, sorabune.poweroff, sorabune.bell).
-class LogCategory {
-public:
-    explicit constexpr LogCategory(const char *name)
-        : m_name(name)
-    {
-    }
-
-    void debug(std::string_view text) const;
-
-private:
-    const char *m_name;
-};
+// A debug line from code that sees no Qt, under Qt's logging category of that
+// name, so that QT_LOGGING_RULES turns it on with the rest of its service's
+// lines (sorabune.media, sorabune.poweroff, sorabune.bell).
+void logDebug(const char *category, std::string_view text);
 
 } // namespace sorabune

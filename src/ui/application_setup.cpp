@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,12 +33,12 @@ struct HeldMessage {
     QString text;
 };
 QtMessageHandler g_previousHandler = nullptr;
-std::vector<HeldMessage> *g_heldMessages = nullptr;
+std::vector<HeldMessage> g_heldMessages;
 
 void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type != QtFatalMsg) {
-        g_heldMessages->push_back({type, context.category ? context.category : "", text});
+        g_heldMessages.push_back({type, context.category ? context.category : "", text});
         return;
     }
     // Qt gives up on its platform plugin with a fatal message, then aborts.
@@ -56,20 +55,16 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
 
 PlatformStartGuard::PlatformStartGuard()
 {
-    g_heldMessages = new std::vector<HeldMessage>;
     g_previousHandler = qInstallMessageHandler(holdMessage);
 }
 
 PlatformStartGuard::~PlatformStartGuard()
 {
     qInstallMessageHandler(g_previousHandler);
-    const std::unique_ptr<std::vector<HeldMessage>> held(std::exchange(g_heldMessages, nullptr));
-    for (const HeldMessage &message : *held) {
+    // Passed to whichever handler is in place again.
+    for (const HeldMessage &message : std::exchange(g_heldMessages, {})) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.c_str());
-        if (g_previousHandler)
-            g_previousHandler(message.type, context, message.text);
-        else
-            qt_message_output(message.type, context, message.text);
+        qt_message_output(message.type, context, message.text);
     }
 }
 
