@@ -41,6 +41,12 @@ private:
 
 namespace {
 
+void run(const EventHandler &handler)
+{
+    if (handler)
+        handler();
+}
+
 // The part of `after` that replaced a part of `before`: the longest common
 // prefix and suffix stay, what lies between them was removed and inserted.
 struct Edit {
@@ -126,8 +132,7 @@ void QtTextBox::setText(std::string_view text)
     const QString value = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     m_validator->hold(value.left(kMaxLength));
     QLineEdit::setText(value);
-    if (m_change)
-        m_change();
+    run(m_change);
 }
 
 void QtTextBox::setKeyPressHandler(KeyPressHandler handler)
@@ -143,8 +148,7 @@ void QtTextBox::edited()
         return;
     }
     m_validator->hold(QLineEdit::text());
-    if (m_change)
-        m_change();
+    run(m_change);
 }
 
 QtLabel::QtLabel(QWidget *parent)
@@ -173,10 +177,7 @@ QtCommandButton::QtCommandButton(QWidget *parent)
 {
     setAutoDefault(false);
     setDefault(false);
-    connect(this, &QAbstractButton::clicked, this, [this] {
-        if (m_click)
-            m_click();
-    });
+    connect(this, &QAbstractButton::clicked, this, [this] { run(m_click); });
 }
 
 void QtCommandButton::keyPressEvent(QKeyEvent *event)
@@ -198,7 +199,7 @@ QtOptionButton::QtOptionButton(QWidget *parent)
     : QRadioButton(parent)
 {
     setAutoExclusive(true);
-    connect(this, &QRadioButton::clicked, this, [this] { runClickHandler(); });
+    connect(this, &QRadioButton::clicked, this, [this] { run(m_click); });
     connect(this, &QRadioButton::toggled, this, [this] { placeTabStop(*this); });
     placeTabStop(*this);
 }
@@ -207,7 +208,7 @@ void QtOptionButton::setValue(bool value)
 {
     if (value) {
         setChecked(true); // clears the others of the group
-        runClickHandler();
+        run(m_click);
         return;
     }
     // The checked button of an exclusive group refuses to be unchecked; lift the
@@ -217,20 +218,11 @@ void QtOptionButton::setValue(bool value)
     setAutoExclusive(true);
 }
 
-void QtOptionButton::runClickHandler()
-{
-    if (m_click)
-        m_click();
-}
-
 QtTimer::QtTimer(QObject *parent)
     : QTimer(parent)
 {
     setTimerType(Qt::PreciseTimer);
-    connect(this, &QTimer::timeout, this, [this] {
-        if (m_tick)
-            m_tick();
-    });
+    connect(this, &QTimer::timeout, this, [this] { run(m_tick); });
 }
 
 void QtTimer::setInterval(int milliseconds)

@@ -99,8 +99,6 @@ public:
     void setClickHandler(EventHandler handler) { m_click = std::move(handler); }
 
 private:
-    void runClickHandler();
-
     EventHandler m_click;
 };
 
