@@ -37,7 +37,8 @@ trap cleanup EXIT
 # address where no bus is, so that even a mistaken power-off goes nowhere.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-dbus-daemon --session --nofork --address="unix:path=$work/session-bus" --print-address=3 3>"$work/session-bus-address" &
+dbus-daemon --session --nofork --address="unix:path=$work/session-bus" --print-address=3 3>"$work/session-bus-address" \
+    2>"$work/session-bus.log" &
 pids+=($!)
 for _ in $(seq 100); do [[ -s $work/session-bus-address ]] && break; sleep 0.1; done
 export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/session-bus-address")
