@@ -124,9 +124,7 @@ void Form1::layOut()
     placeButton(Command1, "Command1", "タイマー\nスタート", twips(0, 1920, 855, 495));
     Command1.widget().setAccessibleName(QStringLiteral("タイマースタート"));
     place(Text2.widget(), "Text2", twips(1080, 480, 375, 270));
-    Text2.setText("0");
     place(Text1.widget(), "Text1", twips(120, 480, 375, 270));
-    Text1.setText("0");
     placeDisplayBox(Label6, "Label6", kZeroDisplay, twips(1080, 120, 1095, 255));
     placeCaption(Label5, "Label5", "MIDI :", twips(120, 1590, 495, 255));
     placeDisplayBox(Label4, "Label4", kNoMidiFile, twips(600, 1560, 1575, 255));

@@ -29,8 +29,8 @@ struct Form1Controls {
     QtCommandButton Command3{form};
     QtCommandButton Command2{form};
     QtCommandButton Command1{form};
-    QtTextBox Text2{form};
-    QtTextBox Text1{form};
+    QtTextBox Text2{form, "0"};
+    QtTextBox Text1{form, "0"};
     QtLabel Label6{form};
     QLabel Label5{form}; // the captions no code changes
     QtLabel Label4{form};

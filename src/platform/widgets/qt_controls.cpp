@@ -111,11 +111,12 @@ QValidator::State KeyFilterValidator::validate(QString &input, int &) const
     return Acceptable;
 }
 
-QtTextBox::QtTextBox(QWidget *parent)
-    : QLineEdit(parent)
+QtTextBox::QtTextBox(QWidget *parent, const char *text)
+    : QLineEdit(QString::fromUtf8(text), parent)
     , m_validator(new KeyFilterValidator(this))
 {
     setMaxLength(kMaxLength);
+    m_validator->hold(QLineEdit::text());
     setValidator(m_validator);
     // textEdited comes from the user only (typing, input methods, paste, drop,
     // undo), never from setText.

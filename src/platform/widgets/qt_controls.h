@@ -25,10 +25,11 @@ class KeyFilterValidator;
 
 // Setting the text from code runs the change handler at once, even when the text
 // stays the same; every edit by the user passes the key-press handler first (see
-// KeyFilterValidator). The box holds at most two characters of input.
+// KeyFilterValidator). The box holds at most two characters of input. The text
+// it is made with, as designed, runs nothing.
 class QtTextBox final : private QLineEdit, public TextBox {
 public:
-    explicit QtTextBox(QWidget *parent = nullptr);
+    explicit QtTextBox(QWidget *parent = nullptr, const char *text = "");
 
     QWidget &widget() { return *this; }
     std::string text() const override;
