@@ -20,7 +20,9 @@ void setUpApplication()
     QApplication::setApplicationVersion(QStringLiteral(SORABUNE_VERSION_TEXT));
     QApplication::setDesktopFileName(QStringLiteral(SORABUNE_APP_ID));
     // The layout is fixed in pixels and its captions are measured against
-    // Fusion's margins; a desktop style with wider ones would clip them.
+    // Fusion's margins; a desktop style with wider ones would clip them. A
+    // style the desktop names in the environment would win over this one.
+    qunsetenv("QT_STYLE_OVERRIDE");
     QApplication::setStyle(QStringLiteral("Fusion"));
 }
 

@@ -25,10 +25,12 @@ class StartUpTest : public QObject {
 
 public:
     // Called before the application exists, as main() calls it. On the minimal
-    // platform Qt's own choice of style is Windows, not Fusion as offscreen.
+    // platform Qt's own choice of style is Windows, not Fusion as offscreen,
+    // and a desktop may name its own style in the environment.
     static void initMain()
     {
         qputenv("QT_QPA_PLATFORM", "minimal");
+        qputenv("QT_STYLE_OVERRIDE", "Windows");
         setUpApplication();
     }
 
