@@ -25,6 +25,8 @@ using testing::RenderedAudio;
 
 constexpr const char *debianSoundfont = "/usr/share/sounds/sf2/default-GM.sf2";
 constexpr std::chrono::seconds idleLimit{20};
+// Short, so that the cases with a hanging output take little time; any bound is far below idleLimit.
+constexpr DeviceLimits kLimits{std::chrono::milliseconds(200), std::chrono::milliseconds(200)};
 
 RenderedAudio slice(const RenderedAudio &audio, std::size_t from, std::size_t count)
 {
@@ -43,7 +45,8 @@ protected:
     void useSoundfonts(std::vector<std::string> soundfonts)
     {
         m_interpreter.reset();
-        auto device = std::make_unique<FluidMidiDevice>(std::move(soundfonts), testing::manualOutput(m_output));
+        auto device =
+            std::make_unique<FluidMidiDevice>(std::move(soundfonts), testing::manualOutput(m_output), kLimits);
         m_device = device.get();
         m_interpreter.emplace(std::move(device));
     }
@@ -150,12 +153,9 @@ TEST_F(OfflinePlaybackTest, LoudestFileDoesNotClip)
     EXPECT_GT(peak, 0.5f);
 }
 
+// The fixture has made its device: no soundfont, no output, no thread yet.
 TEST_F(OfflinePlaybackTest, ConstructingStartsNothing)
 {
-    {
-        const FluidMidiDevice device; // the real one: soundfont, PulseAudio
-        EXPECT_EQ(testing::threadCount(), m_threadsBefore);
-    }
     EXPECT_EQ(testing::threadCount(), m_threadsBefore);
     EXPECT_EQ(m_output->started(), 0);
 }
@@ -196,19 +196,24 @@ TEST_F(OfflinePlaybackTest, OpenWithoutAnOutputAnswersNoAudioOutput)
     EXPECT_EQ(open(testing::sustainedNoteFile(1.0)), 0);
 }
 
-// A sound server that accepts but never answers: open gives up, and the
-// output that starts in the end is let go again.
-TEST_F(OfflinePlaybackTest, OpenGivesUpOnAnOutputThatHangs)
+// A sound server that accepts but never answers: open gives up, destroying
+// the device waits no longer than its limit, and the output that starts in
+// the end is let go again.
+TEST_F(OfflinePlaybackTest, OpenAndDestructionGiveUpOnAnOutputThatHangs)
 {
     m_output->setStart(ManualOutputControl::Start::HangUntilReleased);
     auto answer = std::async(std::launch::async, [&] { return open(testing::sustainedNoteFile(1.0)); });
-    const bool answered = answer.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    const bool answered = answer.wait_for(idleLimit) == std::future_status::ready;
+    auto destroyed = std::async(std::launch::async, [&] { m_interpreter.reset(); });
+    const bool gone = destroyed.wait_for(idleLimit) == std::future_status::ready;
     m_output->setStart(ManualOutputControl::Start::Succeed);
     ASSERT_TRUE(answered) << "open waited for the output without bound";
     EXPECT_EQ(answer.get(), code(MediaError::NoAudioOutput));
+    ASSERT_TRUE(gone) << "the device's destruction waited for the output without bound";
 
-    expectAllReleased();
+    EXPECT_TRUE(testing::threadCountFallsTo(m_threadsBefore)) << testing::threadCount() << " threads";
     EXPECT_EQ(m_output->started(), 1);
+    EXPECT_EQ(m_output->running(), 0);
 }
 
 } // namespace

@@ -92,8 +92,9 @@ FluidMidiDevice::FluidMidiDevice()
     ::setenv("PULSE_PROP_OVERRIDE_application.icon_name", SORABUNE_APP_ID, 0);
 }
 
-FluidMidiDevice::FluidMidiDevice(std::vector<std::string> soundfonts, StartAudioOutput startOutput)
+FluidMidiDevice::FluidMidiDevice(std::vector<std::string> soundfonts, StartAudioOutput startOutput, DeviceLimits limits)
     : m_engine(std::make_shared<Engine>(std::move(soundfonts), std::move(startOutput)))
+    , m_limits(limits)
 {
 }
 
@@ -101,7 +102,7 @@ FluidMidiDevice::~FluidMidiDevice()
 {
     if (m_outputOpen)
         closeOutput();
-    waitUntilIdle(kShutdownLimit);
+    waitUntilIdle(m_limits.shutdown);
 }
 
 void FluidMidiDevice::prepare()
@@ -127,7 +128,7 @@ MediaError FluidMidiDevice::openOutput()
         answer->set_value(error);
     });
 
-    if (result.wait_for(kOutputStartLimit) != std::future_status::ready) {
+    if (result.wait_for(m_limits.outputStart) != std::future_status::ready) {
         // Still starting against a server that does not answer: whatever it
         // starts in the end must be let go again.
         closeOutput();
