@@ -68,6 +68,7 @@ void Countdown::StartCountdown()
     const std::string minutes = m_controls.Text2.text();
     const std::string hours = m_controls.Text1.text();
     m_values.TotalSeconds = ComputeTotalSeconds(hours, minutes);
+    m_secondsLeft = m_values.TotalSeconds;
     if (m_controls.Timer1.isEnabled())
         m_controls.Command1.setEnabled(false);
 }
@@ -76,6 +77,7 @@ void Countdown::TickCountdown()
 {
     m_values.ElapsedSeconds = roundToInt32(m_clock.now() - m_values.StartSecond);
     const std::int32_t remaining = saturateToInt32(std::int64_t{m_values.TotalSeconds} - m_values.ElapsedSeconds);
+    m_secondsLeft = remaining;
     showSeconds(remaining);
     if (remaining >= 1)
         return;

@@ -50,6 +50,8 @@ public:
     void TickCountdown();
 
     const CountdownValues &values() const { return m_values; }
+    // The seconds left as of the last start or tick.
+    std::int32_t secondsLeft() const { return m_secondsLeft; }
 
 private:
     void applyChange(TextBox &box, int limit);
@@ -60,6 +62,7 @@ private:
     const Clock &m_clock;
     AlarmActions &m_alarm;
     CountdownValues m_values;
+    std::int32_t m_secondsLeft = 0;
 };
 
 } // namespace sorabune

@@ -94,7 +94,10 @@ Form1::Form1(const Clock &clock, AlarmActions &alarm, FileDialog &CommonDialog1,
 {
     layOut();
     // Every event handler of the window; no other event of any control has one.
-    m_Command1.setClickHandler([this] { m_countdown.StartCountdown(); });
+    m_Command1.setClickHandler([this] {
+        m_countdown.StartCountdown();
+        announceMidiAlarm();
+    });
     m_Command2.setClickHandler([this] { m_countdown.StopCountdown(); });
     m_Command3.setClickHandler([this] { closeClick(); });
     m_Option1.setClickHandler([this] { m_Label4.setEnabled(false); });
@@ -104,7 +107,10 @@ Form1::Form1(const Clock &clock, AlarmActions &alarm, FileDialog &CommonDialog1,
     m_Text1.setChangeHandler([this] { m_countdown.ApplyHoursChange(); });
     m_Text2.setKeyPressHandler([this](std::int16_t key) { return m_countdown.FilterKey(key); });
     m_Text2.setChangeHandler([this] { m_countdown.ApplyMinutesChange(); });
-    m_Timer1.setTimerHandler([this] { m_countdown.TickCountdown(); });
+    m_Timer1.setTimerHandler([this] {
+        m_countdown.TickCountdown();
+        announceMidiAlarm();
+    });
 }
 
 void Form1::layOut()
@@ -203,7 +209,14 @@ void Form1::ChooseMidiFile()
     } catch (...) {
         return;
     }
-    emit midiFileChosen();
+}
+
+void Form1::announceMidiAlarm()
+{
+    // Running, not ringing, towards the MIDI alarm.
+    if (m_Timer1.isEnabled() && !m_Command1.isEnabled() && m_Option3.value()
+        && m_countdown.secondsLeft() <= kMidiAlarmLeadSeconds)
+        emit midiAlarmNear(m_Label4.caption());
 }
 
 } // namespace sorabune

@@ -6,6 +6,9 @@
 
 #include <QWidget>
 
+#include <cstdint>
+#include <string>
+
 namespace sorabune {
 
 class AlarmActions;
@@ -14,6 +17,9 @@ class FileDialog;
 
 // The placeholder caption of Label4 while no MIDI file is chosen.
 inline constexpr const char *kNoMidiFile = "midi再生ファイル";
+// How long before a MIDI alarm the player is told to get ready: loading the
+// file's instruments takes up to a second from a cold disk.
+inline constexpr std::int32_t kMidiAlarmLeadSeconds = 10;
 
 // The main window: its controls as they stand when it is created (names,
 // captions, geometry, tab order, first states), wired to the countdown and the
@@ -30,8 +36,9 @@ public:
     bool Load(bool prevInstance);
 
 signals:
-    // A MIDI file has been chosen; the player may get ready for it.
-    void midiFileChosen();
+    // At the start and at each tick of a countdown with the MIDI option that
+    // ends within kMidiAlarmLeadSeconds: the player may get ready for the file.
+    void midiAlarmNear(const std::string &path);
 
 protected:
     // Whatever closes the window (the close button, the window manager, a
@@ -43,6 +50,7 @@ private:
     void Unload();
     void closeClick();
     void ChooseMidiFile();
+    void announceMidiAlarm();
 
     AlarmActions &m_alarm;
     FileDialog &m_CommonDialog1;

@@ -2,9 +2,11 @@
 #include "platform/media/fluidsynth/fluid_midi_device.h"
 
 #include "platform/media/fluidsynth/midi_synth.h"
+#include "platform/media/media_log.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <utility>
@@ -39,14 +41,16 @@ int renderInto(void *synth, int length, int, float *[], int outputCount, float *
 std::unique_ptr<AudioOutput> startFluidAudioOutput(MidiSynth &synth)
 {
     for (const char *driverName : kDriverNames) {
-        FluidSettings settings(new_fluid_settings());
+        FluidSettings settings = newFluidSettings();
         if (!settings)
             return nullptr;
         fluid_settings_setstr(settings.get(), "audio.driver", driverName);
-        fluid_settings_setnum(settings.get(), "synth.sample-rate", MidiSynth::kSampleRate);
         FluidAudioDriver driver(new_fluid_audio_driver2(settings.get(), &renderInto, &synth));
-        if (driver)
+        if (driver) {
+            qCDebug(lcMedia, "sound output started through %s", driverName);
             return std::make_unique<FluidAudioOutput>(std::move(settings), std::move(driver));
+        }
+        qCDebug(lcMedia, "no sound output through %s", driverName);
     }
     return nullptr;
 }
@@ -69,6 +73,9 @@ constexpr std::chrono::milliseconds kFadeLimit{200};
 
 // What the device shares with its background jobs; the output is touched only by them.
 struct FluidMidiDevice::Engine {
+    // Counted by each prepare and open when asked for, so that a close lets
+    // the synthesiser go only if nothing wanted it again since.
+    std::atomic<unsigned> preparations = 0;
     Engine(std::vector<std::string> soundfonts, StartAudioOutput start)
         : synth(std::move(soundfonts))
         , startOutput(std::move(start))
@@ -100,26 +107,26 @@ FluidMidiDevice::FluidMidiDevice(std::vector<std::string> soundfonts, StartAudio
 
 FluidMidiDevice::~FluidMidiDevice()
 {
-    if (m_outputOpen)
-        closeOutput();
+    close();
     waitUntilIdle(m_limits.shutdown);
 }
 
-void FluidMidiDevice::prepare()
+void FluidMidiDevice::prepare(std::span<const std::uint8_t> midi)
 {
-    if (m_prepared)
-        return;
-    m_prepared = true;
-    m_starter.post([engine = m_engine] { engine->synth.load(); });
+    ++m_engine->preparations;
+    m_starter.post([engine = m_engine, file = std::vector(midi.begin(), midi.end())] {
+        if (const MediaError error = engine->synth.prepare(file); error != MediaError::Success)
+            qCDebug(lcMedia, "not prepared: error %d", static_cast<int>(error));
+    });
 }
 
-MediaError FluidMidiDevice::openOutput()
+MediaError FluidMidiDevice::open(std::span<const std::uint8_t> midi)
 {
-    m_prepared = true;
+    ++m_engine->preparations;
     auto answer = std::make_shared<std::promise<MediaError>>();
     std::future<MediaError> result = answer->get_future();
-    m_starter.post([engine = m_engine, answer] {
-        MediaError error = engine->synth.load();
+    m_starter.post([engine = m_engine, answer, file = std::vector(midi.begin(), midi.end())] {
+        MediaError error = engine->synth.prepare(file);
         if (error == MediaError::Success && !engine->output) {
             engine->output = engine->startOutput(engine->synth);
             if (!engine->output)
@@ -131,31 +138,29 @@ MediaError FluidMidiDevice::openOutput()
     if (result.wait_for(m_limits.outputStart) != std::future_status::ready) {
         // Still starting against a server that does not answer: whatever it
         // starts in the end must be let go again.
-        closeOutput();
+        qCDebug(lcMedia, "no sound output within %lld ms", static_cast<long long>(m_limits.outputStart.count()));
+        close();
         return MediaError::NoAudioOutput;
     }
-    MediaError error = MediaError::NoAudioOutput;
     try {
-        error = result.get();
+        return result.get();
     } catch (const std::future_error &) {
-        // The job could not run (no thread): no output.
+        return MediaError::NoAudioOutput; // the job could not run (no thread)
     }
-    m_outputOpen = error == MediaError::Success;
-    return error;
 }
 
-void FluidMidiDevice::closeOutput()
+void FluidMidiDevice::close()
 {
-    m_outputOpen = false;
     // Taken in order with the starts, let go beside them.
-    m_starter.post([engine = m_engine, releaser = m_releaser] {
-        std::shared_ptr<AudioOutput> output = std::move(engine->output);
-        if (!output)
-            return;
-        releaser.post([engine, output]() mutable {
-            // The fade of a stop just sent plays out before its stream ends; cutting it would click.
-            engine->synth.finishFade(kFadeLimit);
-            output.reset();
+    m_starter.post([engine = m_engine, releaser = m_releaser, asked = m_engine->preparations.load()] {
+        releaser.post([engine, output = std::shared_ptr<AudioOutput>(std::move(engine->output)), asked]() mutable {
+            if (output) {
+                // The fade of a stop just sent plays out before its stream ends; cutting it would click.
+                engine->synth.finishFade(kFadeLimit);
+                output.reset();
+            }
+            if (engine->preparations == asked)
+                engine->synth.release();
         });
     });
 }

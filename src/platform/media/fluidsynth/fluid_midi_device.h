@@ -27,7 +27,7 @@ public:
 // May block for as long as a sound server takes to answer.
 using StartAudioOutput = std::function<std::unique_ptr<AudioOutput>(MidiSynth &synth)>;
 
-// How long FluidMidiDevice::openOutput() waits for the soundfont and the
+// How long FluidMidiDevice::open() waits for the soundfont and the
 // output before it reports no audio output (a freeze this long only when the
 // sound server hangs), and how long the destructor waits for the jobs left, so
 // that the program does not end under them.
@@ -37,8 +37,8 @@ struct DeviceLimits {
 };
 
 // The MIDI device on FluidSynth. Constructing it costs nothing; the soundfont
-// is loaded and the sound output started on a background thread, because
-// either can take long: loading 50-120 ms, and libpulse waits 30 s inside
+// is read and the sound output started on a background thread, because
+// either can take long: reading 50-300 ms, and libpulse waits 30 s inside
 // the driver's creation when a sound server accepts but never answers.
 class FluidMidiDevice final : public MidiDevice {
 public:
@@ -54,9 +54,9 @@ public:
     FluidMidiDevice(const FluidMidiDevice &) = delete;
     FluidMidiDevice &operator=(const FluidMidiDevice &) = delete;
 
-    void prepare() override;
-    MediaError openOutput() override;
-    void closeOutput() override;
+    void prepare(std::span<const std::uint8_t> midi) override;
+    MediaError open(std::span<const std::uint8_t> midi) override;
+    void close() override;
     MediaError play(std::span<const std::uint8_t> midi) override;
     void stop() override;
 
@@ -68,11 +68,9 @@ private:
 
     std::shared_ptr<Engine> m_engine;
     const DeviceLimits m_limits;
-    SerialWorker m_starter;  // loads the soundfont and starts outputs, in order
-    SerialWorker m_releaser; // lets outputs go: libpulse may take a second or two to close a
-                             // stream, and the next open must not wait for that
-    bool m_prepared = false;
-    bool m_outputOpen = false;
+    SerialWorker m_starter;  // prepares files and starts outputs, in order
+    SerialWorker m_releaser; // lets outputs and the synthesiser go: libpulse may take a second
+                             // or two to close a stream, and the next open must not wait for that
 };
 
 } // namespace sorabune
