@@ -84,8 +84,9 @@ public:
     ~ManualOutput() override
     {
         const std::lock_guard lock(m_control->m_mutex);
-        --m_control->m_running;
-        m_control->m_source = nullptr;
+        // An output let go after the next one started leaves that one rendering.
+        if (--m_control->m_running == 0)
+            m_control->m_source = nullptr;
     }
 
 private:

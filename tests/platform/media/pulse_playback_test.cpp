@@ -33,7 +33,7 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
     testing::ScratchDirectory directory;
     const auto song = directory / "song.mid";
     testing::writeBytes(song, testing::sustainedNoteFile(30.0));
-    const std::size_t threadsBefore = testing::threadCount();
+    const testing::ThreadIds threadsBefore = testing::threadIds();
     {
         MediaCommandInterpreter interpreter(SORABUNE_MIDI_MODULE);
         ASSERT_TRUE(pulse.startRecording(directory / "playing.raw"));
@@ -53,7 +53,7 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
         ASSERT_TRUE(pulse.stopRecording());
         ASSERT_EQ(interpreter.send("close bgm"), 0);
     }
-    EXPECT_TRUE(testing::threadCountFallsTo(threadsBefore)) << "a thread of the output is left";
+    EXPECT_TRUE(testing::threadsStartedSinceEnd(threadsBefore)) << "a thread of the output is left";
 
     EXPECT_GT(testing::peakOf(testing::readRecording(directory / "playing.raw")), 1000);
     const auto stopped = testing::readRecording(directory / "stopped.raw");
