@@ -2,6 +2,7 @@
 #include "platform/media/midi_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -146,16 +147,16 @@ bool isPlayableTrack(
 
         if (status < 0xF0) {
             // Program change and channel pressure carry one data byte, the others two.
-            const int dataBytes = (status & 0xE0) == 0xC0 ? 1 : 2;
-            std::vector<std::uint8_t> message{status};
-            for (int i = 0; i < dataBytes; ++i) {
-                const auto data = i == 0 && pendingData ? pendingData : reader.byte();
+            const std::size_t size = (status & 0xE0) == 0xC0 ? 2 : 3;
+            std::array<std::uint8_t, 3> message{status};
+            for (std::size_t i = 1; i < size; ++i) {
+                const auto data = i == 1 && pendingData ? pendingData : reader.byte();
                 if (!data || !isDataByte(*data))
                     return false;
-                message.push_back(*data);
+                message[i] = *data;
             }
             if (instruments && choosesInstrument(status, message[1]))
-                instruments->push_back({static_cast<std::uint32_t>(ticks), std::move(message)});
+                instruments->push_back({static_cast<std::uint32_t>(ticks), {message.begin(), message.begin() + size}});
             runningStatus = status;
         } else if (status == kSystemExclusive) {
             const auto length = reader.variableLength();
