@@ -73,9 +73,6 @@ constexpr std::chrono::milliseconds kFadeLimit{200};
 
 // What the device shares with its background jobs; the output is touched only by them.
 struct FluidMidiDevice::Engine {
-    // Counted by each prepare and open when asked for, so that a close lets
-    // the synthesiser go only if nothing wanted it again since.
-    std::atomic<unsigned> preparations = 0;
     Engine(std::vector<std::string> soundfonts, StartAudioOutput start)
         : synth(std::move(soundfonts))
         , startOutput(std::move(start))
@@ -85,6 +82,9 @@ struct FluidMidiDevice::Engine {
     MidiSynth synth;
     StartAudioOutput startOutput;
     std::unique_ptr<AudioOutput> output; // released before the synth it renders
+    // Counted by each prepare and open when asked for, so that a close lets
+    // the synthesiser go only if nothing wanted it again since.
+    std::atomic<unsigned> preparations = 0;
 };
 
 FluidMidiDevice::FluidMidiDevice()
@@ -151,8 +151,12 @@ MediaError FluidMidiDevice::open(std::span<const std::uint8_t> midi)
 
 void FluidMidiDevice::close()
 {
+    const unsigned asked = m_engine->preparations;
+    if (asked == m_closedAt)
+        return; // nothing asked for since the last close: nothing to let go
+    m_closedAt = asked;
     // Taken in order with the starts, let go beside them.
-    m_starter.post([engine = m_engine, releaser = m_releaser, asked = m_engine->preparations.load()] {
+    m_starter.post([engine = m_engine, releaser = m_releaser, asked] {
         releaser.post([engine, output = std::shared_ptr<AudioOutput>(std::move(engine->output)), asked]() mutable {
             if (output) {
                 // The fade of a stop just sent plays out before its stream ends; cutting it would click.

@@ -71,6 +71,7 @@ private:
     SerialWorker m_starter;  // prepares files and starts outputs, in order
     SerialWorker m_releaser; // lets outputs and the synthesiser go: libpulse may take a second
                              // or two to close a stream, and the next open must not wait for that
+    unsigned m_closedAt = 0; // the engine's preparations as of the last close
 };
 
 } // namespace sorabune
