@@ -223,6 +223,25 @@ private slots:
                 "SilencePlayback"}));
     }
 
+    // The player is told to get ready in the last seconds before a MIDI alarm, not at
+    // the start of a long countdown, and never while the tune rings.
+    void midiAlarmNearInItsLastSecondsOnly()
+    {
+        chooseMidi("/music/a.mid");
+        type(Text2(), "1");
+        QSignalSpy nearSpy(form.get(), &Form1::midiAlarmNear);
+        click("Command1");
+        tick(49.0); // 11 s left
+        QCOMPARE(nearSpy.count(), 0);
+        tick();
+        tick();
+        QCOMPARE(nearSpy.count(), 2);
+        QCOMPARE(qvariant_cast<std::string>(nearSpy.at(0).at(0)), std::string("/music/a.mid"));
+        tick(9.0); // it rings
+        tick();
+        QCOMPARE(nearSpy.count(), 2);
+    }
+
     void optionClicks()
     {
         click("Option2");
