@@ -116,7 +116,7 @@ void FluidMidiDevice::prepare(std::span<const std::uint8_t> midi)
     ++m_engine->preparations;
     m_starter.post([engine = m_engine, file = std::vector(midi.begin(), midi.end())] {
         if (const MediaError error = engine->synth.prepare(file); error != MediaError::Success)
-            qCDebug(lcMedia, "not prepared: error %d", static_cast<int>(error));
+            qCDebug(lcMedia, "not prepared: %s", reason(error));
     });
 }
 
