@@ -244,6 +244,29 @@ TEST_F(OfflinePlaybackTest, TheFilesInstrumentsSoundAsWithTheWholeSoundfontAndNo
     }
 }
 
+// What a close lets go must be read again from the soundfont, which is gone by
+// then. The stop's fade, left unrendered, keeps the release behind the prepare
+// that follows, as a start of the countdown sends them.
+TEST_F(OfflinePlaybackTest, CloseLetsTheSynthesiserGoUnlessAPrepareFollows)
+{
+    const auto soundfont = m_directory / "soundfont.sf2";
+    std::filesystem::copy_file(std::filesystem::canonical(debianSoundfont), soundfont);
+    useSoundfonts({soundfont.string()});
+    const auto midi = testing::sustainedNoteFile(1.0);
+    ASSERT_EQ(open(midi), 0);
+    ASSERT_EQ(send("play bgm"), 0);
+    ASSERT_EQ(send("stop bgm"), 0);
+    ASSERT_EQ(send("close bgm"), 0);
+    m_interpreter->prepare((m_directory / "song.mid").string());
+    ASSERT_TRUE(m_device->waitUntilIdle(idleLimit));
+    std::filesystem::remove(soundfont);
+    EXPECT_EQ(open(midi), 0) << "what was prepared for the alarm was let go";
+
+    ASSERT_EQ(send("close bgm"), 0);
+    ASSERT_TRUE(m_device->waitUntilIdle(idleLimit));
+    EXPECT_EQ(open(midi), code(MediaError::NoSoundfont)) << "the synthesiser outlived its close";
+}
+
 TEST_F(OfflinePlaybackTest, OpenWithoutASoundfontAnswersNoSoundfont)
 {
     const auto notASoundfont = m_directory / "fake.sf2";
