@@ -163,8 +163,7 @@ void FluidMidiDevice::close()
                 engine->synth.finishFade(kFadeLimit);
                 output.reset();
             }
-            if (engine->preparations == asked)
-                engine->synth.release();
+            engine->synth.release([&] { return engine->preparations != asked; });
         });
     });
 }

@@ -183,9 +183,11 @@ void MidiSynth::resetChannels()
     fluid_synth_sysex(m_synth.get(), kGsReset.data(), static_cast<int>(kGsReset.size()), nullptr, nullptr, nullptr, 0);
 }
 
-void MidiSynth::release()
+void MidiSynth::release(const std::function<bool()> &wantedAgain)
 {
     const std::lock_guard preparing(m_preparing);
+    if (wantedAgain())
+        return;
     {
         const std::lock_guard lock(m_mutex);
         if (!m_synth)

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -75,8 +76,10 @@ public:
     // thread only, and never while a file plays.
     MediaError prepare(std::span<const std::uint8_t> midi);
     // Lets go of the synthesiser, the soundfont and the samples, and gives the
-    // memory back to the system. As prepare(), with no output running.
-    void release();
+    // memory back to the system, unless `wantedAgain` says a prepare was asked
+    // for since: asked under prepare()'s lock, so that a later prepare is never
+    // undone. As prepare(), with no output running.
+    void release(const std::function<bool()> &wantedAgain);
     // Plays the file from its start, in place of what was stopped; a file that
     // plays goes on.
     MediaError play(std::span<const std::uint8_t> midi);
