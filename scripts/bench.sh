@@ -5,13 +5,15 @@
 # Xvfb and a private PulseAudio null sink. Prints every figure with its method
 # and writes them to bench/RESULTS.md.
 #
-#   scripts/bench.sh [start idle micro midi phase]...
+#   scripts/bench.sh [start idle micro midi memory phase]...
 # With no argument it runs every section and also writes bench/RESULTS.md.
+# SORABUNE_UNDER_TEST names another build of the program to measure (an older
+# commit's, to compare); the benchmarks are always those of this tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 sections=("$@")
-((${#sections[@]})) || sections=(start idle micro midi phase)
+((${#sections[@]})) || sections=(start idle micro midi memory phase)
 wants() { [[ " ${sections[*]} " == *" $1 "* ]]; }
 
 scripts/setup.sh
@@ -19,9 +21,10 @@ build=build/bench-release
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSORABUNE_WARNINGS_AS_ERRORS=ON \
     -DSORABUNE_BUILD_TESTS=OFF -DSORABUNE_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build"
-sorabune=$root/$build/src/ui/Sorabune
+sorabune=${SORABUNE_UNDER_TEST:-$root/$build/src/ui/Sorabune}
 bare=$root/$build/bench/bare_window/sorabune_bare_window
 probe=$root/$build/bench/probe/sorabune_probe
+media_bench=$root/$build/bench/media/sorabune_media_bench
 
 work=$(mktemp -d)
 pids=()
@@ -137,6 +140,35 @@ if wants midi; then
     pids+=("$awake")
     for _ in $(seq 7); do
         key_suffix=_awake measure Sorabune midi --file "$midi" --source "$source" -- "$sorabune"
+    done
+    kill "$awake"
+fi
+
+if wants memory; then
+    # The program follows Debian's default-GM.sf2 alternative. Each soundfont is
+    # put in turn at the alternative's path, in a mount namespace of the
+    # program's own: the machine's alternative and every other program stay as
+    # they are. FluidR3_GM is unpacked from its package into the build folder.
+    fluidr3=$root/build/soundfonts/usr/share/sounds/sf2/FluidR3_GM.sf2
+    if [[ ! -f $fluidr3 ]]; then
+        mkdir -p build/soundfonts
+        (cd build/soundfonts && apt-get download fluid-soundfont-gm >/dev/null 2>&1 &&
+            dpkg-deb -x fluid-soundfont-gm_*.deb . && rm fluid-soundfont-gm_*.deb)
+    fi
+    namespace=(unshare --mount --propagation private)
+    ((EUID == 0)) || namespace=(unshare --user --map-root-user --mount)
+    band=$work/band.mid
+    "$media_bench" write-band "$band"
+    # The sink awake at a low latency, as for the awake figure above.
+    pacat --playback --latency-msec=10 --raw --format=s16le --channels=2 --rate=44100 </dev/zero &
+    awake=$!
+    pids+=("$awake")
+    for soundfont in TimGM6mb:/usr/share/sounds/sf2/TimGM6mb.sf2 FluidR3_GM:$fluidr3; do
+        for _ in $(seq 3); do
+            key_suffix=_${soundfont%%:*} measure Sorabune memory --file "$band" --source "$source" -- \
+                "${namespace[@]}" sh -c 'mount --bind "$1" /usr/share/sounds/sf2/default-GM.sf2 && exec "$2"' \
+                sh "${soundfont#*:}" "$sorabune"
+        done
     done
     kill "$awake"
 fi

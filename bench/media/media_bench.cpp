@@ -5,6 +5,7 @@
 //                                process: without and after prepare()
 //   media_bench memory           what the soundfont, an open file and playing add to VmRSS
 //   media_bench gain             peak dBFS of test files rendered offline at the chosen gain
+//   media_bench write-band FILE  writes the small band of the tests (piano, strings, bass, brass, drums)
 #include "platform/media/fluidsynth/fluid_midi_device.h"
 #include "platform/media/fluidsynth/midi_synth.h"
 #include "platform/media/media_command_interpreter.h"
@@ -127,7 +128,7 @@ int playOnce(bool prepared, const std::string &song)
 {
     MediaCommandInterpreter interpreter(SORABUNE_MIDI_MODULE);
     if (prepared) {
-        interpreter.prepare();
+        interpreter.prepare(song);
         std::this_thread::sleep_for(1s);
     }
     const auto start = Clock::now();
@@ -227,7 +228,7 @@ int memory()
     FluidMidiDevice &fluid = *device;
     MediaCommandInterpreter interpreter(std::move(device));
     const double base = residentMiB();
-    interpreter.prepare();
+    interpreter.prepare(small);
     fluid.waitUntilIdle(10s);
     const double loaded = residentMiB();
     interpreter.send(openCommand(small));
@@ -244,7 +245,7 @@ int memory()
     const double playingBig = residentMiB();
 
     std::printf("rss_base_mib %.1f\n", base);
-    std::printf("rss_soundfont_and_synth_mib %.1f\n", loaded - base);
+    std::printf("rss_synth_and_instruments_mib %.1f\n", loaded - base);
     std::printf("rss_open_small_file_and_output_mib %.1f\n", opened - loaded);
     std::printf("rss_play_small_file_mib %.1f\n", playing - opened);
     std::printf("rss_after_close_mib %.1f\n", closed - base);
@@ -256,6 +257,7 @@ int memory()
 // Renders a file through the synthesiser as the output would, for a few seconds.
 double peakDbfs(MidiSynth &synth, const std::vector<std::uint8_t> &file)
 {
+    synth.prepare(file);
     synth.play(file);
     std::vector<float> left(4410);
     std::vector<float> right(4410);
@@ -271,7 +273,7 @@ double peakDbfs(MidiSynth &synth, const std::vector<std::uint8_t> &file)
 int gain()
 {
     MidiSynth synth({"/usr/share/sounds/sf2/default-GM.sf2"});
-    if (synth.load() != MediaError::Success)
+    if (synth.prepare({}) != MediaError::Success)
         return 1;
     std::printf("gain %.2f\n", MidiSynth::kGain);
     std::printf("peak_dbfs_piano_note %.1f\n", peakDbfs(synth, testing::sustainedNoteFile(2.0)));
@@ -293,6 +295,10 @@ int main(int argc, char **argv)
         return memory();
     if (what == "gain")
         return gain();
-    std::fprintf(stderr, "usage: %s latency [RUNS] | memory | gain\n", argv[0]);
+    if (what == "write-band" && argc == 3) {
+        testing::writeBytes(argv[2], testing::bandFile());
+        return 0;
+    }
+    std::fprintf(stderr, "usage: %s latency [RUNS] | memory | gain | write-band FILE\n", argv[0]);
     return 2;
 }

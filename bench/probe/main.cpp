@@ -22,6 +22,10 @@ void usage()
                "  midi    chooses --file through the dialog of the MIDI option, starts a zero-length\n"
                "          countdown --rounds (2) times; each time, expiry to the first sample at or\n"
                "          above --threshold (0.001) played on --source; then, stopped, as idle\n"
+               "  memory  VmRSS --settle-ms after mapping, then as long after choosing --file through the\n"
+               "          MIDI option; a countdown of --minutes (1) started: VmRSS --waiting-ms (10000) after\n"
+               "          the press, expiry to the first audible sample on --source, VmRSS 1 s later, and\n"
+               "          --settle-ms after the stop button\n"
                "  phase   a countdown of --hours and --minutes; press to the first XKB bell; --speed F\n"
                "          when the program runs F times fast under libfaketime; printed as --figure\n",
         stderr);
@@ -36,8 +40,8 @@ int main(int argc, char **argv)
         usage();
         return 2;
     }
-    const std::map<std::string, void (*)(const Options &)> scenarios{
-        {"calibrate", calibrate}, {"start", start}, {"idle", idle}, {"midi", midi}, {"phase", phase}};
+    const std::map<std::string, void (*)(const Options &)> scenarios{{"calibrate", calibrate}, {"start", start},
+        {"idle", idle}, {"midi", midi}, {"memory", memory}, {"phase", phase}};
     const auto scenario = scenarios.find(argv[1]);
     if (scenario == scenarios.end()) {
         usage();

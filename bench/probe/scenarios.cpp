@@ -120,6 +120,38 @@ void midi(const Options &options)
     print("rss_stopped_kib", static_cast<double>(session.process().statusKib("VmRSS")));
 }
 
+void memory(const Options &options)
+{
+    const double settleMs = options.number("settle-ms", 2000);
+    Session session(options.program());
+    const auto resident = [&](const char *key) {
+        print(key, static_cast<double>(session.process().statusKib("VmRSS")));
+    };
+    sleepUntil(session.mappedMs() + settleMs);
+    resident("mem_idle_kib");
+    session.chooseFile(kMidiOption, options.text("file"));
+    sleepUntil(monotonicMs() + settleMs);
+    resident("mem_chosen_kib");
+
+    SoundOnset onset = listen(options);
+    const double lengthMs = options.number("minutes", 1) * 60e3;
+    session.typeInto(kMinutesBox, digits(options.number("minutes", 1)));
+    onset.arm();
+    const double pressMs = session.click(kStartButton);
+    sleepUntil(pressMs + options.number("waiting-ms", 10000));
+    resident("mem_waiting_kib");
+    const double expiryMs = pressMs + lengthMs;
+    const auto soundMs = onset.waitForOnset(expiryMs + kExpiryTimeoutMs);
+    if (!soundMs)
+        throw std::runtime_error("no sound within 10 s of the expiry");
+    print("mem_first_note_ms", *soundMs - expiryMs);
+    sleepUntil(*soundMs + 1000);
+    resident("mem_playing_kib");
+    session.click(kStopButton);
+    sleepUntil(monotonicMs() + settleMs);
+    resident("mem_stopped_kib");
+}
+
 void phase(const Options &options)
 {
     // A zero length expires at the first tick.

@@ -14,6 +14,9 @@ void start(const Options &options);
 void idle(const Options &options);
 // Expiry to the first audible sample of the MIDI alarm; then idle again.
 void midi(const Options &options);
+// VmRSS idle, with a MIDI file chosen, while a countdown of it waits, while it
+// plays and after stop; expiry to its first audible sample.
+void memory(const Options &options);
 // The alarm's bell against the moment the countdown's length has passed.
 void phase(const Options &options);
 

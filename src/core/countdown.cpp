@@ -72,6 +72,7 @@ void Countdown::StartCountdown()
     m_values.TotalSeconds = ComputeTotalSeconds(hours, minutes);
     if (m_controls.Timer1.isEnabled())
         m_controls.Command1.setEnabled(false);
+    announceMidiAlarm(m_values.TotalSeconds);
 }
 
 void Countdown::TickCountdown()
@@ -79,8 +80,10 @@ void Countdown::TickCountdown()
     m_values.ElapsedSeconds = roundToInt32(m_clock.now() - m_values.StartSecond);
     const std::int32_t remaining = saturateToInt32(std::int64_t{m_values.TotalSeconds} - m_values.ElapsedSeconds);
     showSeconds(remaining);
-    if (remaining >= 1)
+    if (remaining >= 1) {
+        announceMidiAlarm(remaining);
         return;
+    }
 
     m_controls.Label6.setCaption(kZeroDisplay);
     resetBoxes();
@@ -97,6 +100,14 @@ void Countdown::TickCountdown()
         // The timer keeps ticking: the ringing state, left by stop.
         m_alarm.PlayMidiAlarm(m_controls.Label4.caption());
     }
+}
+
+void Countdown::announceMidiAlarm(std::int32_t remaining) const
+{
+    const bool running = m_controls.Timer1.isEnabled() && !m_controls.Command1.isEnabled();
+    const bool towardsMidi = !m_controls.Option1.value() && !m_controls.Option2.value();
+    if (m_midiAlarmNear && running && towardsMidi && remaining <= kMidiAlarmLeadSeconds)
+        m_midiAlarmNear(m_controls.Label4.caption());
 }
 
 void Countdown::StopCountdown()

@@ -7,6 +7,8 @@
 #include "platform/controls.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 namespace sorabune {
@@ -75,15 +77,25 @@ public:
 
     const CountdownValues &values() const { return m_values; }
 
+    // Called with the MIDI file's path at the start and at each tick of a
+    // countdown towards the MIDI alarm once at most kMidiAlarmLeadSeconds are
+    // left, so that the player gets ready in time and not hours before.
+    using MidiAlarmNearHandler = std::function<void(const std::string &path)>;
+    void setMidiAlarmNearHandler(MidiAlarmNearHandler handler) { m_midiAlarmNear = std::move(handler); }
+    // Loading a file's instruments takes up to a second from a cold disk.
+    static constexpr std::int32_t kMidiAlarmLeadSeconds = 10;
+
 private:
     void applyChange(TextBox &box, int limit);
     void showSeconds(std::int32_t seconds);
     void resetBoxes();
+    void announceMidiAlarm(std::int32_t remaining) const;
 
     CountdownControls m_controls;
     const Clock &m_clock;
     AlarmActions &m_alarm;
     CountdownValues m_values;
+    MidiAlarmNearHandler m_midiAlarmNear;
 };
 
 } // namespace sorabune

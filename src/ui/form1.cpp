@@ -100,6 +100,7 @@ Form1::Form1(const Clock &clock, AlarmActions &alarm, FileDialog &CommonDialog1,
     Option1.setClickHandler([this] { Label4.setEnabled(false); });
     Option2.setClickHandler([this] { Label4.setEnabled(false); });
     Option3.setClickHandler([this] { ChooseMidiFile(); });
+    m_countdown.setMidiAlarmNearHandler([this](const std::string &path) { emit midiAlarmNear(path); });
 }
 
 void Form1::layOut()
@@ -189,12 +190,9 @@ void Form1::ChooseMidiFile()
             Option1.setValue(true);
             Label4.setCaption(kNoMidiFile);
             Label4.setAlignment(Qt::AlignCenter);
-            return;
         }
     } catch (...) {
-        return;
     }
-    emit midiFileChosen();
 }
 
 } // namespace sorabune

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <string>
 #include <string_view>
 
 namespace sorabune {
@@ -54,8 +55,9 @@ public:
     bool Load(bool prevInstance);
 
 signals:
-    // A MIDI file has been chosen; the player may get ready for it.
-    void midiFileChosen();
+    // A countdown towards the MIDI alarm has little left: the player may get
+    // ready for the file (see Countdown::setMidiAlarmNearHandler).
+    void midiAlarmNear(const std::string &path);
 
 protected:
     // Whatever closes the window (the close button, the window manager, a

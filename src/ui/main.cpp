@@ -22,9 +22,9 @@
 #include <utility>
 
 // Builds the real services and the window, then runs the event loop. Nothing
-// heavy happens here: FluidSynth and the soundfont load once a MIDI file is
-// chosen, the audio output opens at the first tune, the system bus is reached
-// at power-off only.
+// heavy happens here: FluidSynth, the soundfont and the file's instruments
+// load in the last seconds before a MIDI alarm and go after it, the audio
+// output opens at the tune, the system bus is reached at power-off only.
 int main(int argc, char *argv[])
 {
     const sorabune::DisplayChoice display = sorabune::chooseDisplay();
@@ -50,7 +50,8 @@ int main(int argc, char *argv[])
     sorabune::Alarm alarm(media, beeper, powerSwitch);
     sorabune::QtFileDialog fileDialog;
     sorabune::Form1 form(clock, alarm, fileDialog);
-    QObject::connect(&form, &sorabune::Form1::midiFileChosen, &form, [&media] { media.prepare(); });
+    QObject::connect(
+        &form, &sorabune::Form1::midiAlarmNear, &form, [&media](const std::string &path) { media.prepare(path); });
 
     const sorabune::SingleInstance instance;
     if (!form.Load(instance.previousInstance()))

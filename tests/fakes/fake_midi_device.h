@@ -3,33 +3,34 @@
 
 #include "platform/media/midi_device.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
 namespace sorabune::testing {
 
-// Records every call, in order: "prepare", "openOutput", "closeOutput",
-// "play:<size of the file>", "stop", and answers with the results set. Counts
-// calls out of protocol: play or stop without an open output, an output
-// opened twice or closed when not open.
+// Records every call, in order: "prepare:<size of the file>", "open", "close",
+// "play:<size>", "stop", and answers with the results set. Counts calls out of
+// protocol: play or stop without an open output, an output opened twice.
 class FakeMidiDevice final : public MidiDevice {
 public:
-    void prepare() override { calls.emplace_back("prepare"); }
-
-    MediaError openOutput() override
+    void prepare(std::span<const std::uint8_t> midi) override
     {
-        calls.emplace_back("openOutput");
+        calls.push_back("prepare:" + std::to_string(midi.size()));
+    }
+
+    MediaError open(std::span<const std::uint8_t>) override
+    {
+        calls.emplace_back("open");
         if (outputOpen)
             ++protocolErrors;
         outputOpen = openResult == MediaError::Success;
         return openResult;
     }
 
-    void closeOutput() override
+    void close() override
     {
-        calls.emplace_back("closeOutput");
-        if (!outputOpen)
-            ++protocolErrors;
+        calls.emplace_back("close");
         outputOpen = false;
     }
 

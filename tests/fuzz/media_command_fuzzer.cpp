@@ -2,7 +2,7 @@
 // Command texts, one a line, sent to the interpreter on a fake device (no
 // sound). The first byte chooses whether the device fails to open or to play.
 // Every answer must be one of the codes, and the device must only ever be
-// used in order: play and stop between openOutput and closeOutput.
+// used in order: play and stop between open and close.
 #include "fakes/fake_midi_device.h"
 #include "platform/media/media_command_interpreter.h"
 #include "support/media_error_code.h"

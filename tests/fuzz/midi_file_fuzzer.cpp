@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes opened as a MIDI file: through our reader and checks, and
 // whatever passes played on the real synthesiser and soundfont, rendered
-// offline. A file that passes must also be one FluidSynth's player reads
+// offline after its instruments are loaded. A file that passes must also be one FluidSynth's player reads
 // without an error (else it would play silence instead of the beeps), and the
 // samples must be numbers.
 #include "platform/media/fluidsynth/midi_synth.h"
@@ -58,7 +58,7 @@ void renderAndCheck(std::size_t frames)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     synth = new MidiSynth({"/usr/share/sounds/sf2/default-GM.sf2"});
-    if (synth->load() != MediaError::Success)
+    if (synth->prepare({}) != MediaError::Success)
         std::abort();
     fluid_set_log_function(FLUID_PANIC, onFluidError, nullptr);
     fluid_set_log_function(FLUID_ERR, onFluidError, nullptr);
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
 
     fluidErrors = 0;
-    if (synth->play(contents.bytes) != MediaError::Success)
+    if (synth->prepare(contents.bytes) != MediaError::Success || synth->play(contents.bytes) != MediaError::Success)
         std::abort();
     renderAndCheck(22050); // half a second: the player reads the file at its start
     synth->stop();

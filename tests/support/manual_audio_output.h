@@ -6,6 +6,7 @@
 #include "support/audio_level.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -19,6 +20,13 @@ struct RenderedAudio {
     std::vector<float> right;
 
     float peak() const { return std::max(peakOf(left), peakOf(right)); }
+    float rms() const
+    {
+        double energy = 0;
+        for (std::size_t i = 0; i < left.size(); ++i)
+            energy += double{left[i]} * left[i] + double{right[i]} * right[i];
+        return left.empty() ? 0.0f : static_cast<float>(std::sqrt(energy / (2.0 * static_cast<double>(left.size()))));
+    }
 };
 
 // Outputs with no driver: the test renders, on its own thread, when it likes.
@@ -76,8 +84,9 @@ public:
     ~ManualOutput() override
     {
         const std::lock_guard lock(m_control->m_mutex);
-        --m_control->m_running;
-        m_control->m_source = nullptr;
+        // An output let go after the next one started leaves that one rendering.
+        if (--m_control->m_running == 0)
+            m_control->m_source = nullptr;
     }
 
 private:

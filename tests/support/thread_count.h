@@ -3,27 +3,44 @@
 
 #include <chrono>
 #include <filesystem>
-#include <iterator>
+#include <set>
+#include <string>
 #include <thread>
 
 namespace sorabune::testing {
 
-inline std::size_t threadCount()
+// The threads of this process by id. Compared as sets, not counted: a worker
+// whose jobs are done still takes a moment to leave the process, so a count
+// taken then would include a thread that is on its way out.
+using ThreadIds = std::set<std::string>;
+
+inline ThreadIds threadIds()
 {
-    return static_cast<std::size_t>(
-        std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator()));
+    ThreadIds ids;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ids.insert(entry.path().filename().string());
+    return ids;
 }
 
-// A thread that has finished its work may take a moment to leave /proc.
-inline bool threadCountFallsTo(std::size_t expected, std::chrono::seconds limit = std::chrono::seconds(20))
+// How many threads run now that did not run at `before`.
+inline std::size_t threadsStartedSince(const ThreadIds &before)
+{
+    std::size_t started = 0;
+    for (const std::string &id : threadIds())
+        started += before.contains(id) ? 0 : 1;
+    return started;
+}
+
+// Whether every thread started since `before` has ended, after waiting up to the limit.
+inline bool threadsStartedSinceEnd(const ThreadIds &before, std::chrono::seconds limit = std::chrono::seconds(20))
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (threadCount() > expected) {
+    while (threadsStartedSince(before) > 0) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return threadCount() == expected;
+    return true;
 }
 
 } // namespace sorabune::testing

@@ -223,6 +223,25 @@ private slots:
                 "SilencePlayback"}));
     }
 
+    // The player is told to get ready in the last seconds before a MIDI alarm, not at
+    // the start of a long countdown, and never while the tune rings.
+    void midiAlarmNearInItsLastSecondsOnly()
+    {
+        chooseMidi("/music/a.mid");
+        type(Text2(), "1");
+        QSignalSpy nearSpy(form.get(), &Form1::midiAlarmNear);
+        click("Command1");
+        tick(49.0); // 11 s left
+        QCOMPARE(nearSpy.count(), 0);
+        tick();
+        tick();
+        QCOMPARE(nearSpy.count(), 2);
+        QCOMPARE(qvariant_cast<std::string>(nearSpy.at(0).at(0)), std::string("/music/a.mid"));
+        tick(9.0); // it rings
+        tick();
+        QCOMPARE(nearSpy.count(), 2);
+    }
+
     void optionClicks()
     {
         click("Option2");
@@ -259,9 +278,9 @@ private slots:
         QTest::newRow("the placeholder: back to the beep")
             << none << int(Failure::None) << "Option1" << false << none << int(Qt::AlignHCenter) << 0;
         QTest::newRow("the dialog fails")
-            << path << int(Failure::InShowOpen) << "Option3" << true << none << int(Qt::AlignHCenter) << 0;
+            << path << int(Failure::InShowOpen) << "Option3" << true << none << int(Qt::AlignHCenter) << 1;
         QTest::newRow("its answer can't be read")
-            << path << int(Failure::InFileName) << "Option3" << true << none << int(Qt::AlignHCenter) << 0;
+            << path << int(Failure::InFileName) << "Option3" << true << none << int(Qt::AlignHCenter) << 1;
     }
     // clang-format on
     void fileChoice()
@@ -273,7 +292,6 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(int, alignment);
         QFETCH(int, announced);
-        QSignalSpy chosenSpy(form.get(), &Form1::midiFileChosen);
         dialog.answer(answer.toStdString());
         dialog.fail(static_cast<Failure>(failure));
         click("Option3");
@@ -282,8 +300,11 @@ private slots:
         QCOMPARE(Label4()->isEnabled(), enabled);
         QCOMPARE(Label4()->text(), caption);
         QCOMPARE(int(Label4()->alignment() & Qt::AlignHorizontal_Mask), alignment);
-        QCOMPARE(chosenSpy.count(), announced);
         QVERIFY(alarm.calls.empty());
+        // A zero-length countdown ends within the lead: the MIDI option, whatever its file, gets the player ready.
+        QSignalSpy nearSpy(form.get(), &Form1::midiAlarmNear);
+        click("Command1");
+        QCOMPARE(nearSpy.count(), announced);
     }
 
     void longPathShowsItsEndAndPlaysWhole()

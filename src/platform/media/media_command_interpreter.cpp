@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/media_command_interpreter.h"
 
+#include "platform/media/media_log.h"
 #include "platform/media/midi_device.h"
 #include "platform/media/midi_file.h"
 
-#include <QLoggingCategory>
-
 #include <dlfcn.h>
+#include <string>
 #include <utility>
 
 namespace sorabune {
 namespace {
-
-Q_LOGGING_CATEGORY(lcMedia, "sorabune.media", QtWarningMsg)
 
 enum class Verb { Open, Play, Stop, Close };
 
@@ -58,7 +56,7 @@ MediaCommandInterpreter::~MediaCommandInterpreter() = default;
 
 std::int32_t MediaCommandInterpreter::send(std::string_view command)
 {
-    MediaError result = MediaError::UnknownCommand;
+    MediaError result = MediaError::AliasNotOpen;
     try {
         if (const auto parsed = parseCommand(command)) {
             switch (parsed->verb) {
@@ -80,48 +78,66 @@ std::int32_t MediaCommandInterpreter::send(std::string_view command)
         // Out of memory, or no thread to be had: an answer, never an exception.
         result = MediaError::DeviceError;
     }
+    const std::string text(command);
+    // Silencing what is not open is routine (every start does it), and a play
+    // after a failed open has had its line.
+    if (result == MediaError::Success || result == MediaError::AliasNotOpen)
+        qCDebug(lcMedia, "%s: %s", text.c_str(), reason(result));
+    else
+        qCWarning(lcMedia, "%s failed: %s", text.c_str(), reason(result));
     return static_cast<std::int32_t>(result);
 }
 
-void MediaCommandInterpreter::prepare()
+void MediaCommandInterpreter::prepare(std::string_view path)
 {
-    if (MidiDevice *loaded = device())
-        loaded->prepare();
+    MidiFileContents file = readMidiFile(path);
+    if (file.error != MediaError::Success) {
+        qCDebug(
+            lcMedia, "nothing to prepare for %.*s: %s", static_cast<int>(path.size()), path.data(), reason(file.error));
+        return;
+    }
+    if (MidiDevice *device = loadDevice()) {
+        qCDebug(lcMedia, "preparing for %.*s", static_cast<int>(path.size()), path.data());
+        device->prepare(file.bytes);
+    }
 }
 
-MidiDevice *MediaCommandInterpreter::device()
+MidiDevice *MediaCommandInterpreter::loadDevice()
 {
     if (m_device || m_modulePath.empty())
         return m_device.get();
+    qCDebug(lcMedia, "loading the MIDI player %s", m_modulePath.c_str());
     void *module = dlopen(m_modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
-        qCWarning(lcMedia, "cannot load the MIDI player: %s", dlerror());
+        qCDebug(lcMedia, "cannot load the MIDI player: %s", dlerror());
         return nullptr;
     }
     auto *create = reinterpret_cast<CreateMidiDevice *>(dlsym(module, kCreateMidiDeviceSymbol));
     if (!create) {
-        qCWarning(lcMedia, "%s is not a MIDI player module", m_modulePath.c_str());
+        qCDebug(lcMedia, "%s is not a MIDI player module", m_modulePath.c_str());
         dlclose(module);
         return nullptr;
     }
     m_device.reset(create());
     if (!m_device)
-        qCWarning(lcMedia, "the MIDI player could not be made");
+        qCDebug(lcMedia, "the MIDI player could not be made");
     return m_device.get();
 }
 
 MediaError MediaCommandInterpreter::open(std::string_view path)
 {
     if (m_file)
-        return MediaError::AliasAlreadyOpen;
+        close(); // one file under the alias: the new one takes its place
     MidiFileContents file = readMidiFile(path);
     if (file.error != MediaError::Success)
         return file.error;
-    MidiDevice *output = device();
-    if (!output)
+    MidiDevice *device = loadDevice();
+    if (!device)
         return MediaError::DeviceError;
-    if (const MediaError error = output->openOutput(); error != MediaError::Success)
+    if (const MediaError error = device->open(file.bytes); error != MediaError::Success) {
+        device->close();
         return error;
+    }
     m_file = std::move(file.bytes);
     return MediaError::Success;
 }
@@ -130,32 +146,27 @@ MediaError MediaCommandInterpreter::play()
 {
     if (!m_file)
         return MediaError::AliasNotOpen;
-    if (m_playing)
-        return MediaError::Success; // already playing, on to its end
-    const MediaError error = m_device->play(*m_file);
-    m_playing = error == MediaError::Success;
-    return error;
+    return m_device->play(*m_file);
 }
 
 MediaError MediaCommandInterpreter::stop()
 {
     if (!m_file)
         return MediaError::AliasNotOpen;
-    if (m_playing) {
-        m_device->stop();
-        m_playing = false;
-    }
+    m_device->stop();
     return MediaError::Success;
 }
 
 MediaError MediaCommandInterpreter::close()
 {
-    const MediaError stopped = stop();
-    if (stopped != MediaError::Success)
-        return stopped;
+    const bool wasOpen = m_file.has_value();
+    if (wasOpen)
+        m_device->stop();
     m_file.reset();
-    m_device->closeOutput();
-    return MediaError::Success;
+    // Also what a prepare loaded for an alarm that did not come.
+    if (m_device)
+        m_device->close();
+    return wasOpen ? MediaError::Success : MediaError::AliasNotOpen;
 }
 
 } // namespace sorabune

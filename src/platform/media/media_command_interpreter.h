@@ -16,17 +16,19 @@ namespace sorabune {
 class MidiDevice;
 
 // The media command strings the alarm sends, played on one MIDI device:
-//   open "PATH" alias bgm   checks and reads the file, makes the output ready
+//   open "PATH" alias bgm   checks and reads the file, makes the output ready;
+//                           a file open before is closed first
 //   play bgm                plays it from the start in the background, once
 //   stop bgm                silences it at once
 //   close bgm               stops it and lets the file and the sound output go
-// Anything else answers UnknownCommand. Answers a MediaError as a number,
-// never throws, and never blocks for long: what can hang runs on a background
-// thread or is waited for within a bound. GUI thread only.
+// Any other text answers AliasNotOpen, as a command to a device that is not
+// open. Answers a MediaError as a number and never throws; each failure leaves
+// one line under sorabune.media. GUI thread only: only open waits, at most
+// the device's limit (3 s), and only when the sound server hangs.
 class MediaCommandInterpreter final : public MediaCommands {
 public:
     // The program's device, loaded from its module (see midi_device.h) at the
-    // first open or prepare. While the module cannot be loaded, each of them
+    // first prepare or open. While the module cannot be loaded, each of them
     // tries again, and opening answers DeviceError.
     explicit MediaCommandInterpreter(std::string midiModulePath);
     // A device of the caller's own (tests, benchmarks).
@@ -37,22 +39,22 @@ public:
 
     std::int32_t send(std::string_view command) override;
 
-    // Starts loading the soundfont in the background, so that a later open
-    // and play sound quickly. Returns at once; optional.
-    void prepare();
+    // Starts getting ready to play the file at the path, in the background, so
+    // that a later open and play of it sound at once; the next close lets it go
+    // again. Reads the file and, the first time, loads the module; optional.
+    void prepare(std::string_view path);
 
 private:
     MediaError open(std::string_view path);
     MediaError play();
     MediaError stop();
     MediaError close();
-    // The device, loading its module first if need be; null when it cannot be had.
-    MidiDevice *device();
+    // Loads the module and makes its device, unless that is done; null when it cannot.
+    MidiDevice *loadDevice();
 
     std::string m_modulePath;
     std::unique_ptr<MidiDevice> m_device;
     std::optional<std::vector<std::uint8_t>> m_file; // while bgm is open
-    bool m_playing = false;
 };
 
 } // namespace sorabune

@@ -8,9 +8,7 @@ namespace sorabune {
 // What a media command answers: 0 for success, otherwise why it failed.
 enum class MediaError : std::int32_t {
     Success = 0,
-    UnknownCommand = 1, // none of the forms the interpreter understands
-    AliasNotOpen = 2,
-    AliasAlreadyOpen = 3,
+    AliasNotOpen = 2,    // nothing open under the name, or not one of the commands
     FileNotReadable = 4, // missing, or it cannot be opened or read
     NotRegularFile = 5,  // a directory, FIFO, device or socket
     NotMidiFile = 6,     // empty, larger than 16 MiB, or not a well-formed Standard MIDI File

@@ -9,21 +9,22 @@
 namespace sorabune {
 
 // The synthesiser behind the media commands. Called from the GUI thread only;
-// no call blocks for long.
+// what may take long (reading the soundfont, starting and stopping the sound
+// output) runs in the background, and open() waits for it a bounded time.
 class MidiDevice {
 public:
     virtual ~MidiDevice() = default;
 
-    // Starts loading what playing needs, in the background, so that a later
-    // openOutput() is quick. Returns at once.
-    virtual void prepare() = 0;
-    // Makes sure the soundfont is loaded and sound can go out, waiting a
-    // bounded time for it.
-    virtual MediaError openOutput() = 0;
-    // Lets the sound output go, in the background.
-    virtual void closeOutput() = 0;
-    // Plays a file that passed isPlayableMidiFile(), from its start, in place
-    // of whatever was playing. Only between openOutput() and closeOutput().
+    // Starts getting ready, in the background, to play a file that passed
+    // isPlayableMidiFile(), so that a later open() of it is quick. Returns at once.
+    virtual void prepare(std::span<const std::uint8_t> midi) = 0;
+    // Makes sure the file can play (as prepare()) and the sound can go out,
+    // waiting a bounded time for both.
+    virtual MediaError open(std::span<const std::uint8_t> midi) = 0;
+    // Lets the sound output go, and what prepare() and open() loaded, in the background.
+    virtual void close() = 0;
+    // Plays the open file from its start; a file that plays goes on. Only
+    // between a successful open() and close().
     virtual MediaError play(std::span<const std::uint8_t> midi) = 0;
     // Silences what plays, within milliseconds and leaving no note hanging.
     virtual void stop() = 0;

@@ -2,6 +2,7 @@
 #include "platform/media/midi_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -79,6 +80,7 @@ private:
 
 constexpr std::uint8_t kMetaEvent = 0xFF;
 constexpr std::uint8_t kSystemExclusive = 0xF0;
+constexpr std::uint8_t kEndOfExclusive = 0xF7;
 constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 constexpr std::uint8_t kMetaTempo = 0x51;
 
@@ -106,10 +108,19 @@ bool isDataByte(std::uint8_t value)
     return value < 0x80;
 }
 
-// The events of one track chunk. Sysex and meta events end running status, as
+bool choosesInstrument(std::uint8_t status, std::uint8_t firstData)
+{
+    constexpr std::uint8_t kBankSelect = 0, kBankSelectLsb = 32;
+    return (status & 0xF0) == 0xC0
+        || ((status & 0xF0) == 0xB0 && (firstData == kBankSelect || firstData == kBankSelectLsb));
+}
+
+// The events of one track chunk, and those of them that choose instruments
+// when `instruments` is given. Sysex and meta events end running status, as
 // the format says; FluidSynth reads a data byte after them as another meta
 // event, so such files are refused rather than played as garbage.
-bool isPlayableTrack(std::span<const std::uint8_t> track, std::size_t &events)
+bool isPlayableTrack(
+    std::span<const std::uint8_t> track, std::size_t &events, std::vector<InstrumentEvent> *instruments)
 {
     ByteReader reader(track);
     std::uint8_t runningStatus = 0;
@@ -136,17 +147,30 @@ bool isPlayableTrack(std::span<const std::uint8_t> track, std::size_t &events)
 
         if (status < 0xF0) {
             // Program change and channel pressure carry one data byte, the others two.
-            const int dataBytes = (status & 0xE0) == 0xC0 ? 1 : 2;
-            for (int i = 0; i < dataBytes; ++i) {
-                const auto data = i == 0 && pendingData ? pendingData : reader.byte();
+            const std::size_t size = (status & 0xE0) == 0xC0 ? 2 : 3;
+            std::array<std::uint8_t, 3> message{status};
+            for (std::size_t i = 1; i < size; ++i) {
+                const auto data = i == 1 && pendingData ? pendingData : reader.byte();
                 if (!data || !isDataByte(*data))
                     return false;
+                message[i] = *data;
             }
+            if (instruments && choosesInstrument(status, message[1]))
+                instruments->push_back({static_cast<std::uint32_t>(ticks), {message.begin(), message.begin() + size}});
             runningStatus = status;
         } else if (status == kSystemExclusive) {
             const auto length = reader.variableLength();
-            if (!length || !reader.take(*length))
+            const auto data = length ? reader.take(*length) : std::nullopt;
+            if (!data)
                 return false;
+            // A reset or a drum part chooses instruments too. As the player, without the closing F7.
+            if (instruments) {
+                std::vector<std::uint8_t> message{kSystemExclusive};
+                message.insert(message.end(), data->begin(), data->end());
+                if (message.size() > 1 && message.back() == kEndOfExclusive)
+                    message.pop_back();
+                instruments->push_back({static_cast<std::uint32_t>(ticks), std::move(message)});
+            }
             runningStatus = 0;
         } else if (status == kMetaEvent) {
             const auto type = reader.byte();
@@ -207,7 +231,9 @@ MidiFileContents failure(MediaError error)
 
 } // namespace
 
-bool isPlayableMidiFile(std::span<const std::uint8_t> bytes)
+namespace {
+
+bool readMidi(std::span<const std::uint8_t> bytes, std::vector<InstrumentEvent> *instruments)
 {
     ByteReader reader(bytes);
     const auto headerTag = reader.take(4);
@@ -236,11 +262,28 @@ bool isPlayableMidiFile(std::span<const std::uint8_t> bytes)
             return false;
         if (!reader.tagIs(*tag, "MTrk"))
             continue; // chunks of other kinds are skipped, by the format and by the player
-        if (!isPlayableTrack(*chunk, events))
+        if (!isPlayableTrack(*chunk, events, instruments))
             return false;
         ++found;
     }
     return true; // bytes after the last track are ignored
+}
+
+} // namespace
+
+bool isPlayableMidiFile(std::span<const std::uint8_t> bytes)
+{
+    return readMidi(bytes, nullptr);
+}
+
+std::vector<InstrumentEvent> instrumentEvents(std::span<const std::uint8_t> bytes)
+{
+    std::vector<InstrumentEvent> events;
+    if (!readMidi(bytes, &events))
+        return {};
+    // In time; in the order of the tracks within a tick, as the player sends them.
+    std::stable_sort(events.begin(), events.end(), [](const auto &a, const auto &b) { return a.tick < b.tick; });
+    return events;
 }
 
 MidiFileContents readMidiFile(std::string_view path)

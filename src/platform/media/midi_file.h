@@ -36,4 +36,15 @@ MidiFileContents readMidiFile(std::string_view path);
 // memory (it keeps every event of every track in memory at once).
 bool isPlayableMidiFile(std::span<const std::uint8_t> bytes);
 
+// An event that chooses instruments: a bank select or a program change (the
+// status byte first), or a system exclusive message (F0 first, no closing F7).
+struct InstrumentEvent {
+    std::uint32_t tick; // from the start of the file
+    std::vector<std::uint8_t> message;
+};
+
+// The events of a playable file that choose its instruments, in the order the
+// player sends them. Empty for a file that is not playable.
+std::vector<InstrumentEvent> instrumentEvents(std::span<const std::uint8_t> bytes);
+
 } // namespace sorabune

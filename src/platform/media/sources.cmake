@@ -4,12 +4,19 @@
 set(SORABUNE_MEDIA_SOURCES
     media_command_interpreter.cpp
     media_command_interpreter.h
-    media_error.h
     midi_device.h
+)
+list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+
+# What the interpreter and the FluidSynth module share: the file checks and the log category.
+set(SORABUNE_MIDI_FILE_SOURCES
+    media_error.h
+    media_log.cpp
+    media_log.h
     midi_file.cpp
     midi_file.h
 )
-list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+list(TRANSFORM SORABUNE_MIDI_FILE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 
 # The MIDI device over FluidSynth, loaded as a module by the program.
 set(SORABUNE_FLUIDSYNTH_SOURCES

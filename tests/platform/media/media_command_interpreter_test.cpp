@@ -41,7 +41,7 @@ protected:
     }
 
     std::int32_t send(const std::string &command) { return m_interpreter->send(command); }
-    void prepare() { m_interpreter->prepare(); }
+    void prepare(const std::filesystem::path &path) { m_interpreter->prepare(path.string()); }
     FakeMidiDevice &device() { return *m_device; }
     std::string playCall() const { return "play:" + std::to_string(m_songBytes.size()); }
 
@@ -79,27 +79,27 @@ TEST_P(CommandTextTest, AnswersTheCommandsCode)
 
 INSTANTIATE_TEST_SUITE_P(Forms, CommandTextTest,
     ::testing::Values(CommandCase{"Open", "open \"{song}\" alias bgm", MediaError::Success},
-        CommandCase{"OpenOtherAlias", "open \"{song}\" alias x", MediaError::UnknownCommand},
-        CommandCase{"PlayOtherAlias", "play x", MediaError::UnknownCommand},
+        CommandCase{"OpenOtherAlias", "open \"{song}\" alias x", MediaError::AliasNotOpen},
+        CommandCase{"PlayOtherAlias", "play x", MediaError::AliasNotOpen},
         CommandCase{"OpenMissingFile", "open \"/nonexistent/a.mid\" alias bgm", MediaError::FileNotReadable},
         CommandCase{"OpenEmptyPath", "open \"\" alias bgm", MediaError::FileNotReadable},
         CommandCase{"PlayNotOpen", "play bgm", MediaError::AliasNotOpen},
         CommandCase{"StopNotOpen", "stop bgm", MediaError::AliasNotOpen},
         CommandCase{"CloseNotOpen", "close bgm", MediaError::AliasNotOpen},
-        CommandCase{"Empty", "", MediaError::UnknownCommand},
-        CommandCase{"UnknownVerb", "pause bgm", MediaError::UnknownCommand},
-        CommandCase{"UpperCase", "PLAY bgm", MediaError::UnknownCommand},
-        CommandCase{"VerbAlone", "play", MediaError::UnknownCommand},
-        CommandCase{"NoName", "close ", MediaError::UnknownCommand},
-        CommandCase{"TwoBlanks", "stop  bgm", MediaError::UnknownCommand},
-        CommandCase{"TrailingBlank", "stop bgm ", MediaError::UnknownCommand},
-        CommandCase{"TwoWords", "play bgm from 0", MediaError::UnknownCommand},
-        CommandCase{"NameWithTab", "play b\tgm", MediaError::UnknownCommand},
-        CommandCase{"OpenUnquoted", "open {song} alias bgm", MediaError::UnknownCommand},
-        CommandCase{"OpenWithoutAlias", "open \"{song}\"", MediaError::UnknownCommand},
-        CommandCase{"OpenEmptyAlias", "open \"{song}\" alias ", MediaError::UnknownCommand},
-        CommandCase{"OpenAliasOfTwoWords", "open \"{song}\" alias bgm type sequencer", MediaError::UnknownCommand},
-        CommandCase{"OpenWithType", "open \"{song}\" type sequencer alias bgm", MediaError::UnknownCommand}),
+        CommandCase{"Empty", "", MediaError::AliasNotOpen},
+        CommandCase{"UnknownVerb", "pause bgm", MediaError::AliasNotOpen},
+        CommandCase{"UpperCase", "PLAY bgm", MediaError::AliasNotOpen},
+        CommandCase{"VerbAlone", "play", MediaError::AliasNotOpen},
+        CommandCase{"NoName", "close ", MediaError::AliasNotOpen},
+        CommandCase{"TwoBlanks", "stop  bgm", MediaError::AliasNotOpen},
+        CommandCase{"TrailingBlank", "stop bgm ", MediaError::AliasNotOpen},
+        CommandCase{"TwoWords", "play bgm from 0", MediaError::AliasNotOpen},
+        CommandCase{"NameWithTab", "play b\tgm", MediaError::AliasNotOpen},
+        CommandCase{"OpenUnquoted", "open {song} alias bgm", MediaError::AliasNotOpen},
+        CommandCase{"OpenWithoutAlias", "open \"{song}\"", MediaError::AliasNotOpen},
+        CommandCase{"OpenEmptyAlias", "open \"{song}\" alias ", MediaError::AliasNotOpen},
+        CommandCase{"OpenAliasOfTwoWords", "open \"{song}\" alias bgm type sequencer", MediaError::AliasNotOpen},
+        CommandCase{"OpenWithType", "open \"{song}\" type sequencer alias bgm", MediaError::AliasNotOpen}),
     [](const auto &info) { return info.param.name; });
 
 // What lies at the path of the open command, and the code it answers.
@@ -121,7 +121,7 @@ TEST_P(FileKindTest, OpenAnswersTheFilesCode)
     const std::filesystem::path path = GetParam().make(m_directory);
     EXPECT_EQ(send(openCommand(path)), code(GetParam().expected)) << path;
     const bool opened = GetParam().expected == MediaError::Success;
-    EXPECT_EQ(device().calls, opened ? Calls{"openOutput"} : Calls{});
+    EXPECT_EQ(device().calls, opened ? Calls{"open"} : Calls{});
     EXPECT_EQ(send("play bgm"), code(opened ? MediaError::Success : MediaError::AliasNotOpen));
 }
 
@@ -210,7 +210,7 @@ TEST_P(PathTextTest, OpensTheFileOfThatName)
 
     EXPECT_EQ(send(openCommand(path)), 0);
     EXPECT_EQ(send("play bgm"), 0);
-    EXPECT_EQ(device().calls, (Calls{"openOutput", playCall()}));
+    EXPECT_EQ(device().calls, (Calls{"open", playCall()}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, PathTextTest,
@@ -231,7 +231,8 @@ TEST_F(InterpreterTest, ProgramsSequencePlaysAndReleasesTheOutput)
     EXPECT_EQ(send("stop bgm"), 0);
     EXPECT_EQ(send("close bgm"), 0);
     EXPECT_EQ(send("close bgm"), code(MediaError::AliasNotOpen));
-    EXPECT_EQ(device().calls, (Calls{"openOutput", playCall(), "stop", "closeOutput"}));
+    // Each close lets go of what a prepare may have loaded, open or not.
+    EXPECT_EQ(device().calls, (Calls{"close", "open", playCall(), "stop", "stop", "close", "close"}));
     EXPECT_EQ(device().protocolErrors, 0);
 }
 
@@ -240,15 +241,7 @@ TEST_F(InterpreterTest, CloseWhilePlayingStopsFirst)
     send(openCommand(m_song));
     send("play bgm");
     EXPECT_EQ(send("close bgm"), 0);
-    EXPECT_EQ(device().calls, (Calls{"openOutput", playCall(), "stop", "closeOutput"}));
-}
-
-TEST_F(InterpreterTest, PlayWhilePlayingGoesOn)
-{
-    send(openCommand(m_song));
-    send("play bgm");
-    EXPECT_EQ(send("play bgm"), 0);
-    EXPECT_EQ(device().calls, (Calls{"openOutput", playCall()}));
+    EXPECT_EQ(device().calls, (Calls{"open", playCall(), "stop", "close"}));
 }
 
 TEST_F(InterpreterTest, PlayAfterStopStartsAgain)
@@ -257,19 +250,21 @@ TEST_F(InterpreterTest, PlayAfterStopStartsAgain)
     send("play bgm");
     send("stop bgm");
     EXPECT_EQ(send("play bgm"), 0);
-    EXPECT_EQ(device().calls, (Calls{"openOutput", playCall(), "stop", playCall()}));
+    EXPECT_EQ(device().calls, (Calls{"open", playCall(), "stop", playCall()}));
 }
 
-TEST_F(InterpreterTest, AliasAlreadyOpenKeepsTheFirstFile)
+TEST_F(InterpreterTest, OpenWhileOpenTakesThePlaceOfTheFirstFile)
 {
     const auto other = m_directory / "other.mid";
     const auto otherBytes = testing::restFile(2.0);
     testing::writeBytes(other, otherBytes);
     EXPECT_EQ(send(openCommand(m_song)), 0);
-    EXPECT_EQ(send(openCommand(other)), code(MediaError::AliasAlreadyOpen));
-    EXPECT_EQ(send(openCommand(m_directory / "missing.mid")), code(MediaError::AliasAlreadyOpen));
     send("play bgm");
-    EXPECT_EQ(device().calls, (Calls{"openOutput", playCall()}));
+    EXPECT_EQ(send(openCommand(other)), 0);
+    send("play bgm");
+    EXPECT_EQ(device().calls,
+        (Calls{"open", playCall(), "stop", "close", "open", "play:" + std::to_string(otherBytes.size())}));
+    EXPECT_EQ(device().protocolErrors, 0);
 }
 
 TEST_F(InterpreterTest, DeviceFailureAtOpenLeavesTheAliasClosed)
@@ -280,25 +275,17 @@ TEST_F(InterpreterTest, DeviceFailureAtOpenLeavesTheAliasClosed)
         EXPECT_EQ(send("play bgm"), code(MediaError::AliasNotOpen));
         EXPECT_EQ(send("close bgm"), code(MediaError::AliasNotOpen));
     }
-    EXPECT_EQ(device().calls, (Calls{"openOutput", "openOutput"}));
+    EXPECT_EQ(device().calls, (Calls{"open", "close", "close", "open", "close", "close"}));
 
     device().openResult = MediaError::Success;
     EXPECT_EQ(send(openCommand(m_song)), 0); // a later open tries again
 }
 
-TEST_F(InterpreterTest, FailedPlayIsNotPlaying)
+TEST_F(InterpreterTest, PrepareReadsTheFileForTheDevice)
 {
-    send(openCommand(m_song));
-    device().playResult = MediaError::DeviceError;
-    EXPECT_EQ(send("play bgm"), code(MediaError::DeviceError));
-    EXPECT_EQ(send("stop bgm"), 0);
-    EXPECT_EQ(device().calls, (Calls{"openOutput", playCall()}));
-}
-
-TEST_F(InterpreterTest, PrepareReachesTheDevice)
-{
-    prepare();
-    EXPECT_EQ(device().calls, Calls{"prepare"});
+    prepare(m_directory / "missing.mid");
+    prepare(m_song);
+    EXPECT_EQ(device().calls, Calls{"prepare:" + std::to_string(m_songBytes.size())});
 }
 
 TEST_F(InterpreterTest, FifoNamedMidReturnsAtOnceWithItsCode)

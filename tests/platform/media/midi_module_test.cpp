@@ -49,9 +49,10 @@ TEST_F(MidiModuleTest, LoadsTheFluidSynthModuleAtFirstUseOnly)
     testing::writeBytes(m_directory / "text.mid", std::vector<std::uint8_t>{'h', 'i'});
     EXPECT_EQ(
         media.send("open \"" + (m_directory / "text.mid").string() + "\" alias bgm"), code(MediaError::NotMidiFile));
+    media.prepare((m_directory / "text.mid").string());
     EXPECT_FALSE(mapped(SORABUNE_MIDI_MODULE));
 
-    media.prepare();
+    media.prepare(m_song.string());
     EXPECT_TRUE(mapped(SORABUNE_MIDI_MODULE));
 }
 
@@ -70,15 +71,16 @@ TEST_F(MidiModuleTest, PassesEveryCallToTheModulesDevice)
 
     fake.openResult = MediaError::Success;
     fake.playResult = MediaError::NotMidiFile;
-    media.prepare();
+    media.prepare(m_song.string());
     EXPECT_EQ(media.send(openSong()), 0);
     EXPECT_EQ(media.send("play bgm"), code(MediaError::NotMidiFile));
     fake.playResult = MediaError::Success;
     EXPECT_EQ(media.send("play bgm"), 0);
     EXPECT_EQ(media.send("close bgm"), 0);
-    const std::string play = "play:" + std::to_string(testing::sustainedNoteFile(1.0).size());
+    const std::string size = std::to_string(testing::sustainedNoteFile(1.0).size());
     EXPECT_EQ(fake.calls,
-        (std::vector<std::string>{"openOutput", "prepare", "openOutput", play, play, "stop", "closeOutput"}));
+        (std::vector<std::string>{
+            "open", "close", "prepare:" + size, "open", "play:" + size, "play:" + size, "stop", "close"}));
     EXPECT_EQ(lastDevice(), &fake) << "one device only, made at the first call";
 }
 
@@ -89,7 +91,7 @@ TEST_F(MidiModuleTest, AnswersDeviceErrorWithoutAModule)
     for (const std::string &path : {(m_directory / "missing.so").string(), notALibrary.string()}) {
         SCOPED_TRACE(path);
         MediaCommandInterpreter media(path);
-        media.prepare();
+        media.prepare(m_song.string());
         for (int attempt = 0; attempt < 2; ++attempt) // each use tries again
             EXPECT_EQ(media.send(openSong()), code(MediaError::DeviceError));
         EXPECT_EQ(media.send("play bgm"), code(MediaError::AliasNotOpen));

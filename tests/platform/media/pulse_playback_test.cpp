@@ -10,12 +10,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 
 // The real program's interpreter and MIDI module (the standard soundfont,
-// FluidSynth's PulseAudio driver) playing into a private server's null sink.
+// FluidSynth's drivers) playing into a private server's null sink, and
+// through ALSA when no sound server answers.
 namespace sorabune {
 namespace {
 
@@ -30,7 +33,7 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
     testing::ScratchDirectory directory;
     const auto song = directory / "song.mid";
     testing::writeBytes(song, testing::sustainedNoteFile(30.0));
-    const std::size_t threadsBefore = testing::threadCount();
+    const testing::ThreadIds threadsBefore = testing::threadIds();
     {
         MediaCommandInterpreter interpreter(SORABUNE_MIDI_MODULE);
         ASSERT_TRUE(pulse.startRecording(directory / "playing.raw"));
@@ -50,12 +53,29 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
         ASSERT_TRUE(pulse.stopRecording());
         ASSERT_EQ(interpreter.send("close bgm"), 0);
     }
-    EXPECT_TRUE(testing::threadCountFallsTo(threadsBefore)) << "a thread of the output is left";
+    EXPECT_TRUE(testing::threadsStartedSinceEnd(threadsBefore)) << "a thread of the output is left";
 
     EXPECT_GT(testing::peakOf(testing::readRecording(directory / "playing.raw")), 1000);
     const auto stopped = testing::readRecording(directory / "stopped.raw");
     EXPECT_GT(stopped.size(), 22050u) << "less than half a second recorded";
     EXPECT_LE(testing::peakOf(stopped), 2);
+}
+
+// No sound server answers: the output starts through ALSA, here its null
+// device, so that the machine's own configuration and cards stay out of reach.
+TEST(PulsePlaybackTest, WithoutASoundServerPlaysThroughAlsa)
+{
+    testing::ScratchDirectory directory;
+    const auto config = directory / "asound.conf";
+    std::ofstream(config) << "pcm.!default { type null }\n";
+    ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+    ::setenv("PULSE_SERVER", ("unix:" + (directory / "no-server").string()).c_str(), 1);
+    const auto song = directory / "song.mid";
+    testing::writeBytes(song, testing::sustainedNoteFile(1.0));
+
+    MediaCommandInterpreter interpreter(SORABUNE_MIDI_MODULE);
+    EXPECT_EQ(interpreter.send("open \"" + song.string() + "\" alias bgm"), 0);
+    EXPECT_EQ(interpreter.send("close bgm"), 0);
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 #include "platform/media/fluidsynth/fluid_midi_device.h"
 
 #include "platform/media/fluidsynth/midi_synth.h"
+#include "platform/media/media_log.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <utility>
@@ -39,14 +41,16 @@ int renderInto(void *synth, int length, int, float *[], int outputCount, float *
 std::unique_ptr<AudioOutput> startFluidAudioOutput(MidiSynth &synth)
 {
     for (const char *driverName : kDriverNames) {
-        FluidSettings settings(new_fluid_settings());
+        FluidSettings settings = newFluidSettings();
         if (!settings)
             return nullptr;
         fluid_settings_setstr(settings.get(), "audio.driver", driverName);
-        fluid_settings_setnum(settings.get(), "synth.sample-rate", MidiSynth::kSampleRate);
         FluidAudioDriver driver(new_fluid_audio_driver2(settings.get(), &renderInto, &synth));
-        if (driver)
+        if (driver) {
+            qCDebug(lcMedia, "sound output started through %s", driverName);
             return std::make_unique<FluidAudioOutput>(std::move(settings), std::move(driver));
+        }
+        qCDebug(lcMedia, "no sound output through %s", driverName);
     }
     return nullptr;
 }
@@ -78,9 +82,13 @@ struct FluidMidiDevice::Engine {
     MidiSynth synth;
     StartAudioOutput startOutput;
     std::unique_ptr<AudioOutput> output; // released before the synth it renders
-    // Lets outputs go: libpulse may take a second or two to close a stream, and
-    // the next open must not wait for that.
+    // Lets outputs and the synthesiser go: libpulse may take a second or two to
+    // close a stream, and the next open must not wait for that.
     SerialWorker releaser;
+    // Counted by each prepare and open when asked for, and their count at the
+    // last close: a close lets the synthesiser go only if nothing wanted it since.
+    std::atomic<unsigned> preparations = 0;
+    std::atomic<unsigned> closedAt = 0;
 };
 
 FluidMidiDevice::FluidMidiDevice()
@@ -95,34 +103,37 @@ FluidMidiDevice::FluidMidiDevice()
     ::setenv("PULSE_PROP_OVERRIDE_application.icon_name", SORABUNE_APP_ID, 0);
 }
 
-FluidMidiDevice::FluidMidiDevice(std::vector<std::string> soundfonts, StartAudioOutput startOutput)
+FluidMidiDevice::FluidMidiDevice(std::vector<std::string> soundfonts, StartAudioOutput startOutput, DeviceLimits limits)
     : m_engine(std::make_shared<Engine>(std::move(soundfonts), std::move(startOutput)))
+    , m_limits(limits)
 {
 }
 
 FluidMidiDevice::~FluidMidiDevice()
 {
-    if (m_outputOpen)
-        closeOutput();
-    waitUntilIdle(kShutdownLimit);
+    close();
+    waitUntilIdle(m_limits.shutdown);
 }
 
-void FluidMidiDevice::prepare()
+void FluidMidiDevice::prepare(std::span<const std::uint8_t> midi)
 {
-    if (m_prepared)
-        return;
-    m_prepared = true;
-    m_starter.post([](const auto &engine) { engine->synth.load(); }, m_engine);
+    ++m_engine->preparations;
+    m_starter.post(
+        [](const auto &engine, const auto &file) {
+            if (const MediaError error = engine->synth.prepare(*file); error != MediaError::Success)
+                qCDebug(lcMedia, "not prepared: %s", reason(error));
+        },
+        m_engine, std::make_shared<const std::vector<std::uint8_t>>(midi.begin(), midi.end()));
 }
 
-MediaError FluidMidiDevice::openOutput()
+MediaError FluidMidiDevice::open(std::span<const std::uint8_t> midi)
 {
-    m_prepared = true;
+    ++m_engine->preparations;
     auto answer = std::make_shared<std::promise<MediaError>>();
     std::future<MediaError> result = answer->get_future();
     m_starter.post(
-        [](const auto &engine, const auto &answer) {
-            MediaError error = engine->synth.load();
+        [](const auto &engine, const auto &file, const auto &answer) {
+            MediaError error = engine->synth.prepare(*file);
             if (error == MediaError::Success && !engine->output) {
                 engine->output = engine->startOutput(engine->synth);
                 if (!engine->output)
@@ -130,40 +141,40 @@ MediaError FluidMidiDevice::openOutput()
             }
             answer->set_value(error);
         },
-        m_engine, answer);
+        m_engine, std::make_shared<const std::vector<std::uint8_t>>(midi.begin(), midi.end()), answer);
 
-    if (result.wait_for(kOutputStartLimit) != std::future_status::ready) {
+    if (result.wait_for(m_limits.outputStart) != std::future_status::ready) {
         // Still starting against a server that does not answer: whatever it
         // starts in the end must be let go again.
-        closeOutput();
+        qCDebug(lcMedia, "no sound output within %lld ms", static_cast<long long>(m_limits.outputStart.count()));
+        close();
         return MediaError::NoAudioOutput;
     }
-    MediaError error = MediaError::NoAudioOutput;
     try {
-        error = result.get();
+        return result.get();
     } catch (const std::future_error &) {
-        // The job could not run (no thread): no output.
+        return MediaError::NoAudioOutput; // the job could not run (no thread)
     }
-    m_outputOpen = error == MediaError::Success;
-    return error;
 }
 
-void FluidMidiDevice::closeOutput()
+void FluidMidiDevice::close()
 {
-    m_outputOpen = false;
+    const unsigned asked = m_engine->preparations;
+    if (m_engine->closedAt.exchange(asked) == asked)
+        return; // nothing asked for since the last close: nothing to let go
     // Taken in order with the starts, let go beside them.
     m_starter.post(
         [](const auto &engine) {
-            std::shared_ptr<AudioOutput> output = std::move(engine->output);
-            if (!output)
-                return;
             engine->releaser.post(
                 [](const auto &engine, auto &output) {
-                    // The fade of a stop just sent plays out before its stream ends; cutting it would click.
-                    engine->synth.finishFade(kFadeLimit);
-                    output.reset();
+                    if (output) {
+                        // The fade of a stop just sent plays out before its stream ends; cutting it would click.
+                        engine->synth.finishFade(kFadeLimit);
+                        output.reset();
+                    }
+                    engine->synth.release([&] { return engine->preparations != engine->closedAt; });
                 },
-                engine, std::move(output));
+                engine, std::shared_ptr<AudioOutput>(std::move(engine->output)));
         },
         m_engine);
 }

@@ -27,9 +27,18 @@ public:
 // May block for as long as a sound server takes to answer.
 using StartAudioOutput = std::function<std::unique_ptr<AudioOutput>(MidiSynth &synth)>;
 
+// How long FluidMidiDevice::open() waits for the soundfont and the
+// output before it reports no audio output (a freeze this long only when the
+// sound server hangs), and how long the destructor waits for the jobs left, so
+// that the program does not end under them.
+struct DeviceLimits {
+    std::chrono::milliseconds outputStart{3000};
+    std::chrono::milliseconds shutdown{3000};
+};
+
 // The MIDI device on FluidSynth. Constructing it costs nothing; the soundfont
-// is loaded and the sound output started on a background thread, because
-// either can take long: loading 50-120 ms, and libpulse waits 30 s inside
+// is read and the sound output started on a background thread, because
+// either can take long: reading 50-300 ms, and libpulse waits 30 s inside
 // the driver's creation when a sound server accepts but never answers.
 class FluidMidiDevice final : public MidiDevice {
 public:
@@ -39,35 +48,27 @@ public:
     // fallback), then ALSA. The sound server lists the stream as Sorabune's,
     // with its icon.
     FluidMidiDevice();
-    // Tests choose the soundfonts and the output (one that renders on demand).
-    FluidMidiDevice(std::vector<std::string> soundfonts, StartAudioOutput startOutput);
+    // Tests choose the soundfonts, the output (one that renders on demand) and the limits.
+    FluidMidiDevice(std::vector<std::string> soundfonts, StartAudioOutput startOutput, DeviceLimits limits = {});
     ~FluidMidiDevice() override;
     FluidMidiDevice(const FluidMidiDevice &) = delete;
     FluidMidiDevice &operator=(const FluidMidiDevice &) = delete;
 
-    void prepare() override;
-    MediaError openOutput() override;
-    void closeOutput() override;
+    void prepare(std::span<const std::uint8_t> midi) override;
+    MediaError open(std::span<const std::uint8_t> midi) override;
+    void close() override;
     MediaError play(std::span<const std::uint8_t> midi) override;
     void stop() override;
 
     // Whether every background job has finished (and its thread ended), after waiting up to the limit.
     bool waitUntilIdle(std::chrono::milliseconds limit);
 
-    // How long openOutput() waits for the soundfont and the output before it
-    // reports no audio output: a freeze this long only when the sound server hangs.
-    static constexpr std::chrono::milliseconds kOutputStartLimit{3000};
-    // How long the destructor waits for the jobs left, so that the program
-    // does not end under them.
-    static constexpr std::chrono::milliseconds kShutdownLimit{3000};
-
 private:
     struct Engine;
 
     std::shared_ptr<Engine> m_engine;
-    SerialWorker m_starter; // loads the soundfont and starts outputs, in order
-    bool m_prepared = false;
-    bool m_outputOpen = false;
+    const DeviceLimits m_limits;
+    SerialWorker m_starter; // prepares files and starts outputs, in order
 };
 
 } // namespace sorabune

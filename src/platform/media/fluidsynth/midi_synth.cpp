@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/fluidsynth/midi_synth.h"
 
+#include "platform/media/media_log.h"
+#include "platform/media/midi_file.h"
+
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <malloc.h>
 #include <unistd.h>
 #include <utility>
 
@@ -17,7 +23,45 @@ constexpr int kVoiceEndFrames = 256;
 // 1 - e^(-1 / (100 ms at 44.1 kHz)): the share of the way back to full gain made per sample.
 constexpr float kRecovery = 2.27e-4f;
 
+constexpr int kChannels = 16;
+constexpr int kDrumChannel = 9;
+constexpr std::uint8_t kSystemExclusive = 0xF0;
+// Roland's GS reset (without F0 and F7), to any device: FluidSynth's way back to
+// its default bank select style, with every channel reset to its default instrument.
+constexpr std::array<char, 9> kGsReset{0x41, 0x7F, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41};
+
+// FluidSynth's warnings and errors (a sound server that is not there, an
+// instrument missing from the soundfont) are steps of the trace; what fails is
+// told once, in words, by the media commands.
+void logFluidMessage(int, const char *message, void *)
+{
+    qCDebug(lcMedia, "FluidSynth: %s", message);
+}
+
 } // namespace
+
+FluidSettings newFluidSettings()
+{
+    FluidSettings settings(new_fluid_settings());
+    if (!settings)
+        return settings;
+    fluid_settings_setnum(settings.get(), "synth.sample-rate", MidiSynth::kSampleRate);
+    fluid_settings_setnum(settings.get(), "synth.gain", MidiSynth::kGain);
+    // A stopped alarm must leave nothing behind, and FluidSynth 2.3 has no way
+    // to empty its reverb and chorus: their tail would open the next alarm.
+    fluid_settings_setint(settings.get(), "synth.reverb.active", 0);
+    fluid_settings_setint(settings.get(), "synth.chorus.active", 0);
+    // Pinning samples into RAM only fails or warns for a desktop user.
+    fluid_settings_setint(settings.get(), "synth.lock-memory", 0);
+    // Samples are loaded preset by preset, as MidiSynth::prepare() asks.
+    fluid_settings_setint(settings.get(), "synth.dynamic-sample-loading", 1);
+    // The player advances with the rendered samples, on no thread of its own.
+    fluid_settings_setstr(settings.get(), "player.timing-source", "sample");
+    // Its reset at the end of a file would select instruments in the audio
+    // thread; play() resets the channels itself.
+    fluid_settings_setint(settings.get(), "player.reset-synth", 0);
+    return settings;
+}
 
 void PeakLimiter::process(std::span<float> left, std::span<float> right)
 {
@@ -39,48 +83,126 @@ MidiSynth::MidiSynth(std::vector<std::string> soundfonts)
 
 MidiSynth::~MidiSynth() = default;
 
-MediaError MidiSynth::load()
+MediaError MidiSynth::prepare(std::span<const std::uint8_t> midi)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_synth)
-            return MediaError::Success;
+    const std::lock_guard preparing(m_preparing);
+    if (!m_synth) {
+        if (const MediaError error = makeSynth(); error != MediaError::Success)
+            return error;
     }
+    if (std::equal(midi.begin(), midi.end(), m_preparedFile.begin(), m_preparedFile.end()))
+        return MediaError::Success;
+    QElapsedTimer timer;
+    timer.start();
+    pinInstruments(midi);
+    m_preparedFile.assign(midi.begin(), midi.end());
+    qCDebug(lcMedia, "the file's %zu instruments loaded in %lld ms", m_pinned.size(), timer.elapsed());
+    return MediaError::Success;
+}
 
-    // FluidSynth names the driver it uses on stdout, every time; warnings and
-    // errors still go to stderr. Its log is process-wide, and this is its only user.
+MediaError MidiSynth::makeSynth()
+{
+    fluid_set_log_function(FLUID_ERR, logFluidMessage, nullptr);
+    fluid_set_log_function(FLUID_WARN, logFluidMessage, nullptr);
+    // FluidSynth names the driver it uses on stdout, every time. Its log is
+    // process-wide, and this is its only user.
     fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
     fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
 
-    // Built outside the lock: rendering and stopping must not wait 100 ms for it.
-    FluidSettings settings(new_fluid_settings());
-    if (!settings)
-        return MediaError::DeviceError;
-    fluid_settings_setnum(settings.get(), "synth.sample-rate", kSampleRate);
-    fluid_settings_setnum(settings.get(), "synth.gain", kGain);
-    // A stopped alarm must leave nothing behind, and FluidSynth 2.3 has no way
-    // to empty its reverb and chorus: their tail would open the next alarm.
-    fluid_settings_setint(settings.get(), "synth.reverb.active", 0);
-    fluid_settings_setint(settings.get(), "synth.chorus.active", 0);
-    // Pinning 6 MB of samples into RAM only fails or warns for a desktop user.
-    fluid_settings_setint(settings.get(), "synth.lock-memory", 0);
-    // The player advances with the rendered samples, on no thread of its own.
-    fluid_settings_setstr(settings.get(), "player.timing-source", "sample");
-    FluidSynth synth(new_fluid_synth(settings.get()));
+    QElapsedTimer timer;
+    timer.start();
+    // Built outside the lock: rendering and stopping must not wait for it.
+    FluidSettings settings = newFluidSettings();
+    FluidSynth synth(settings ? new_fluid_synth(settings.get()) : nullptr);
     if (!synth)
         return MediaError::DeviceError;
-
-    const auto loaded = std::find_if(m_soundfonts.begin(), m_soundfonts.end(), [&](const std::string &path) {
+    for (const std::string &path : m_soundfonts) {
         // Checked first so that a missing fallback leaves no error in the log.
-        return ::access(path.c_str(), R_OK) == 0 && fluid_synth_sfload(synth.get(), path.c_str(), 1) != FLUID_FAILED;
-    });
-    if (loaded == m_soundfonts.end())
-        return MediaError::NoSoundfont;
+        if (::access(path.c_str(), R_OK) != 0)
+            continue;
+        // Without its reset: no instrument is selected, so no sample is loaded yet.
+        m_soundfontId = fluid_synth_sfload(synth.get(), path.c_str(), 0);
+        if (m_soundfontId != FLUID_FAILED) {
+            qCDebug(lcMedia, "soundfont %s read in %lld ms", path.c_str(), timer.elapsed());
+            const std::lock_guard lock(m_mutex);
+            m_settings = std::move(settings);
+            m_synth = std::move(synth);
+            return MediaError::Success;
+        }
+    }
+    return MediaError::NoSoundfont;
+}
 
-    const std::lock_guard lock(m_mutex);
-    m_settings = std::move(settings);
-    m_synth = std::move(synth);
-    return MediaError::Success;
+void MidiSynth::pinInstruments(std::span<const std::uint8_t> midi)
+{
+    // The file's events that choose instruments go through the synthesiser
+    // itself, with no note, so that its rules (bank select styles, drum
+    // channels, missing instruments replaced, resets) decide what each
+    // channel holds; every preset a channel comes to hold stays loaded.
+    std::set<Preset> chosen;
+    resetChannels();
+    pinPresetOf(0, chosen);
+    pinPresetOf(kDrumChannel, chosen);
+    fluid_synth_t *synth = m_synth.get();
+    for (const InstrumentEvent &event : instrumentEvents(midi)) {
+        const std::vector<std::uint8_t> &message = event.message;
+        const int channel = message[0] & 0x0F;
+        if (message[0] == kSystemExclusive) {
+            if (message.size() > 1)
+                fluid_synth_sysex(synth, reinterpret_cast<const char *>(message.data() + 1),
+                    static_cast<int>(message.size() - 1), nullptr, nullptr, nullptr, 0);
+            for (int each = 0; each < kChannels; ++each)
+                pinPresetOf(each, chosen);
+        } else if ((message[0] & 0xF0) == 0xC0) {
+            fluid_synth_program_change(synth, channel, message[1]);
+            pinPresetOf(channel, chosen);
+        } else {
+            fluid_synth_cc(synth, channel, message[1], message[2]);
+        }
+    }
+    resetChannels();
+    for (const auto &[bank, program] : m_pinned) {
+        if (!chosen.contains({bank, program}))
+            fluid_synth_unpin_preset(synth, m_soundfontId, bank, program);
+    }
+    m_pinned = std::move(chosen);
+}
+
+void MidiSynth::pinPresetOf(int channel, std::set<Preset> &pinned)
+{
+    fluid_preset_t *preset = fluid_synth_get_channel_preset(m_synth.get(), channel);
+    if (!preset)
+        return;
+    const Preset key{fluid_preset_get_banknum(preset), fluid_preset_get_num(preset)};
+    if (pinned.insert(key).second && !m_pinned.contains(key))
+        fluid_synth_pin_preset(m_synth.get(), m_soundfontId, key.first, key.second);
+}
+
+void MidiSynth::resetChannels()
+{
+    fluid_synth_sysex(m_synth.get(), kGsReset.data(), static_cast<int>(kGsReset.size()), nullptr, nullptr, nullptr, 0);
+}
+
+void MidiSynth::release(const std::function<bool()> &wantedAgain)
+{
+    const std::lock_guard preparing(m_preparing);
+    if (wantedAgain())
+        return;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_synth)
+            return;
+        m_player.reset();
+        m_synth.reset();
+        m_settings.reset();
+        m_state = State::Silent;
+    }
+    m_pinned.clear();
+    m_preparedFile.clear();
+    // Thousands of small blocks (the presets' zones, short samples) leave the
+    // heap in pieces that the allocator would otherwise keep.
+    ::malloc_trim(0);
+    qCDebug(lcMedia, "the synthesiser, its soundfont and samples let go");
 }
 
 MediaError MidiSynth::play(std::span<const std::uint8_t> midi)
@@ -88,7 +210,11 @@ MediaError MidiSynth::play(std::span<const std::uint8_t> midi)
     const std::lock_guard lock(m_mutex);
     if (!m_synth)
         return MediaError::NoSoundfont;
+    if (m_state == State::Playing)
+        return MediaError::Success; // on to its end
     silenceNow();
+    // The defaults, whose samples are loaded: a file starts as on a fresh synthesiser.
+    resetChannels();
 
     // A fresh player for every start. FluidSynth 2.3.1 kills a player that is
     // played again after a stop, and a note that lingers keeps a player from

@@ -8,10 +8,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sorabune {
@@ -33,6 +36,9 @@ using FluidSynth = std::unique_ptr<fluid_synth_t, FluidDeleter<delete_fluid_synt
 using FluidPlayer = std::unique_ptr<fluid_player_t, FluidDeleter<delete_fluid_player>>;
 using FluidAudioDriver = std::unique_ptr<fluid_audio_driver_t, FluidDeleter<delete_fluid_audio_driver>>;
 
+// The settings of the synthesiser and of its sound output, which must agree on the sample rate.
+FluidSettings newFluidSettings();
+
 // Keeps stereo samples below a ceiling: the gain drops at once to what the
 // loudest sample allows, then recovers over about 100 ms. The synthesiser's
 // gain is chosen for ordinary files; dense full-velocity passages would clip.
@@ -48,10 +54,13 @@ private:
 };
 
 // FluidSynth's synthesiser with a General MIDI soundfont, playing one file at
-// a time. The soundfont is loaded once and kept; each play gets a fresh
-// player. Rendering, playing and stopping may come from different threads:
-// one lock orders them, so the player is never created or deleted while the
-// synth renders (FluidSynth 2.3 does not lock its timer list for that).
+// a time. Only the samples of the instruments the file can choose are loaded,
+// before it plays: FluidSynth loads a preset's samples from the disk when a
+// channel selects it, which a file's program change would do in the audio
+// thread. Each play gets a fresh player. Rendering, playing and stopping may
+// come from different threads: one lock orders them, so the player is never
+// created or deleted while the synth renders (FluidSynth 2.3 does not lock
+// its timer list for that).
 class MidiSynth final {
 public:
     // The first of the soundfonts that loads is used.
@@ -60,10 +69,19 @@ public:
     MidiSynth(const MidiSynth &) = delete;
     MidiSynth &operator=(const MidiSynth &) = delete;
 
-    // Creates the synthesiser and loads the soundfont (50-120 ms): call it
-    // from a background thread, one call at a time. Later calls return at once.
-    MediaError load();
-    // Plays the file from its start, in place of what plays.
+    // Gets ready to play the file: makes the synthesiser and reads the
+    // soundfont's presets unless that is done, loads the samples of every
+    // instrument the file can choose and lets go of those only an earlier file
+    // chose. Reads the disk (up to a few hundred milliseconds): a background
+    // thread only, and never while a file plays.
+    MediaError prepare(std::span<const std::uint8_t> midi);
+    // Lets go of the synthesiser, the soundfont and the samples, and gives the
+    // memory back to the system, unless `wantedAgain` says a prepare was asked
+    // for since: asked under prepare()'s lock, so that a later prepare is never
+    // undone. As prepare(), with no output running.
+    void release(const std::function<bool()> &wantedAgain);
+    // Plays the file from its start, in place of what was stopped; a file that
+    // plays goes on.
     MediaError play(std::span<const std::uint8_t> midi);
     // Stops the file; what sounds fades out over the next few milliseconds
     // that are rendered, then every voice is cut.
@@ -84,10 +102,20 @@ public:
 
 private:
     enum class State { Silent, Playing, FadingOut };
+    using Preset = std::pair<int, int>; // bank, program
 
+    MediaError makeSynth();
+    void pinInstruments(std::span<const std::uint8_t> midi);
+    void pinPresetOf(int channel, std::set<Preset> &pinned);
+    void resetChannels();
     void silenceNow();
 
     const std::vector<std::string> m_soundfonts;
+    std::mutex m_preparing; // prepare() and release(), which run on different threads
+    std::vector<std::uint8_t> m_preparedFile;
+    std::set<Preset> m_pinned;
+    int m_soundfontId = -1;
+
     std::mutex m_mutex;
     std::condition_variable m_faded;
     FluidSettings m_settings;
