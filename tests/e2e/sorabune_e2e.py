@@ -57,7 +57,18 @@ def wait_until(condition, timeout=TIMEOUT, interval=0.05):
 
 
 class Session(unittest.TestCase):
-    """One private X server and runtime folder per test; every copy started is ended."""
+    """One private X server and runtime folder per test; every copy started is ended. A case
+    that fails prints the standard error of every copy it started: a sanitizer's report at
+    exit is often all there is to see of what went wrong."""
+
+    def run(self, result=None):
+        result = result or self.defaultTestResult()
+        failed = len(result.failures) + len(result.errors)
+        super().run(result)
+        if len(result.failures) + len(result.errors) > failed:
+            for heading, text in getattr(self, "stderr_kept", []):
+                sys.stderr.write("\n--- %s ---\n%s\n" % (heading, text or "(nothing)"))
+        return result
 
     def setUp(self):
         self.xvfb = PrivateXvfb()
@@ -80,13 +91,17 @@ class Session(unittest.TestCase):
         self.environment.pop("QT_QPA_PLATFORM", None)
         self.environment.pop("WAYLAND_DISPLAY", None)
         self.processes = []
+        self.stderr_kept = []  # (heading, text) of each copy, once it has ended
         self.addCleanup(self._end_processes)
 
     def _end_processes(self):
-        for process in self.processes:
+        for number, process in enumerate(self.processes):
             if process.poll() is None:
                 process.kill()
                 process.wait()
+            with open(process.log, encoding="utf-8", errors="replace") as log:
+                self.stderr_kept.append(("copy %d, pid %d, status %d: %s" % (
+                    number, process.pid, process.returncode, process.log), log.read().strip()))
 
     def start(self, environment=None, executable=EXECUTABLE):
         """Starts a copy; its standard error goes to a file, read back by errors()."""

@@ -262,7 +262,6 @@ class LoadTest(Window):
                 self.click(window, "Command3")
                 self.assertEqual(self.wait_for_exit(survivor), 0)
                 self.assertTrue(wait_until(lambda: not self.windows()))
-                self.processes = []
 
 
 class TimeTest(Window):
