@@ -16,7 +16,9 @@ tests and stopped when the process ends.
 
 import atexit
 import os
+import shutil
 import subprocess
+import tempfile
 import time
 import warnings
 
@@ -34,10 +36,13 @@ class PrivateAccessibility:
         return cls._shared
 
     def __init__(self):
-        # The session bus starts the accessibility bus and its registry when asked for them.
+        # The session bus starts the accessibility bus and its registry when asked for them. The bus
+        # launcher puts the accessibility bus's socket into the runtime folder: a folder of our own,
+        # or tests running side by side share one socket, and lose it when the first of them ends.
+        self._folder = tempfile.mkdtemp(prefix="sorabune-atspi-")
         self._bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                     text=True)
+                                     text=True, env=dict(os.environ, XDG_RUNTIME_DIR=self._folder))
         self.address = self._bus.stdout.readline().strip()
         if not self.address:
             self.close()
@@ -81,3 +86,4 @@ class PrivateAccessibility:
             self._bus.terminate()
             self._bus.wait()
         self._bus.stdout.close()
+        shutil.rmtree(self._folder, ignore_errors=True)
