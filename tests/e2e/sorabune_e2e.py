@@ -33,6 +33,9 @@ EXECUTABLE = os.environ.get("SORABUNE_EXE", "Sorabune")
 # Generous: the sanitizer build on a busy two-core machine starts slowly.
 TIMEOUT = 20.0
 
+# The file dialog's title, its file name box and its open button, as assistive technology names them.
+FILE_DIALOG = ("Open", "File name:", "Open")
+
 # Points inside the controls, in client pixels (the design's twips / 15). Option
 # buttons take clicks on their indicator.
 CONTROLS = {
@@ -135,27 +138,27 @@ class Session(unittest.TestCase):
         x, y = CONTROLS[control]
         self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
 
-    def choose_file(self, path):
-        """Types `path` into the open file dialog and opens it. Keys typed while the new
-        dialog is still taking the focus can be lost, and a Return may only take the
-        completer's suggestion: what did not open is typed again."""
-        for _ in range(3):
-            dialogs = self.windows("^Open$")
-            if not dialogs:
-                return
-            if len(dialogs) > 1:  # "File not found": its OK button has the focus
-                self.xdotool("key", "Return")
-                wait_until(lambda: len(self.windows("^Open$")) == 1)
-                continue
-            # Without a window manager nobody gives the dialog the focus back after a message box.
-            self.xdotool("windowfocus", "--sync", dialogs[0])
-            self.xdotool("key", "ctrl+a")
-            self.xdotool("type", "--delay", "5", path)
-            for _ in range(3):
-                self.xdotool("key", "Return")
-                if wait_until(lambda: len(self.windows("^Open$")) != 1, timeout=TIMEOUT / 5):
-                    break
-        self.assertEqual(self.windows("^Open$"), [], "the file dialog did not take " + path)
+    def accessible(self):
+        """Assistive technology's view (AT-SPI on a private bus) of the copies started after this."""
+        self.atspi = PrivateAccessibility.shared()
+        self.environment.update(self.atspi.client_environment)
+        return self.atspi
+
+    def choose_file(self, path, names=FILE_DIALOG, timeout=TIMEOUT):
+        """Opens `path` in the file dialog of a copy started after accessible(), the way a screen
+        reader does: no key is lost while the dialog takes the focus, no completer takes the Return."""
+        dialog_name, box_name, button_name = names
+        application = self.atspi.application("Sorabune", timeout)
+        self.assertIsNotNone(application, "Sorabune never reached assistive technology")
+        dialog = wait_until(lambda: self.atspi.find(application, "dialog", dialog_name), timeout)
+        self.assertTrue(dialog, "no file dialog appeared")
+        box = self.atspi.find(dialog, "text", box_name)
+        button = self.atspi.find(dialog, "push button", button_name)
+        self.assertTrue(box and button, "the file dialog has no %r or no %r" % (box_name, button_name))
+        box.queryEditableText().setTextContents(path)
+        button.queryAction().doAction(0)
+        self.assertTrue(wait_until(lambda: not self.atspi.find(application, "dialog", dialog_name), timeout),
+                        "the file dialog did not take " + path)
 
     def wait_for_exit(self, process):
         try:
@@ -216,8 +219,8 @@ class WindowTest(Session):
     def test_japanese_desktop_with_a_screen_reader(self):
         """What assistive technology reads (AT-SPI on a private bus): the boxes by the captions
         beside them, the file dialog in the user's language, the whole path of a long file name."""
-        atspi = PrivateAccessibility.shared()
-        self.environment.update(atspi.client_environment, LANG="ja_JP.UTF-8")
+        atspi = self.accessible()
+        self.environment["LANG"] = "ja_JP.UTF-8"
         for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE"):
             self.environment.pop(name, None)
         folder = os.path.join(self.folder.name, "音楽", "とても長いフォルダーの名前", "もう一つ下のフォルダー")
@@ -230,12 +233,9 @@ class WindowTest(Session):
         self.assertIsNotNone(atspi.find(application, "text", "時間"))
         self.assertIsNotNone(atspi.find(application, "text", "分後に"))
         self.click(window, "Option3")
-        open_button = wait_until(lambda: atspi.find(application, "push button", "開く(O)"))
-        self.assertTrue(open_button, "the file dialog's buttons are not in Japanese")
-        self.assertIsNotNone(atspi.find(application, "push button", "キャンセル"))
-        dialog = atspi.find(application, "dialog", "開く")
-        atspi.find(dialog, "text", "ファイル名(N):").queryEditableText().setTextContents(song)
-        open_button.queryAction().doAction(0)
+        self.assertTrue(wait_until(lambda: atspi.find(application, "push button", "キャンセル")),
+                        "the file dialog's buttons are not in Japanese")
+        self.choose_file(song, ("開く", "ファイル名(N):", "開く(O)"))
         # Label4 shows the end of the path only.
         self.assertTrue(wait_until(lambda: atspi.find(application, "label", song)),
                         [label.name for label in atspi.find_all(application, "label")])
@@ -306,13 +306,11 @@ class AlarmTest(Session):
         with PrivatePulse() as pulse:
             self.environment.update(pulse.client_environment)
             song = write_song(os.path.join(self.folder.name, "alarm song.mid"))
+            self.accessible()
             process = self.start()
             window = self.wait_for_window()
             self.assertNotIn("fluidsynth", maps(process), "MIDI loaded at start-up")
             self.click(window, "Option3")
-            dialogs = wait_until(lambda: [w for w in self.xdotool("search", "--onlyvisible", "--pid", str(process.pid))
-                                          if w != window])
-            self.assertTrue(dialogs, "no file dialog appeared")
             self.choose_file(song)
             # The dialog's completer popup may linger a moment and eat the next click.
             self.assertTrue(wait_until(
@@ -337,8 +335,7 @@ class WaylandTest(Session):
     def setUp(self):
         self.private_environment(None)
         self.environment.pop("DISPLAY")
-        self.atspi = PrivateAccessibility.shared()
-        self.environment.update(self.atspi.client_environment)
+        self.accessible()
 
     def join(self, weston):
         """The compositor's runtime folder becomes the program's, as in a desktop session."""

@@ -53,6 +53,8 @@ class PrivateAccessibility:
         warnings.filterwarnings("ignore", category=ImportWarning)
         import pyatspi  # after the address is set: libatspi reads it at its first call
         self._pyatspi = pyatspi
+        from gi.repository import GLib  # pyatspi's own, loaded with it
+        self._gone = GLib.GError  # what asking an object that has gone away raises
         self.client_environment = {"DBUS_SESSION_BUS_ADDRESS": self.address,
                                    "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
 
@@ -60,9 +62,12 @@ class PrivateAccessibility:
         """The accessible application called `name`, once it has registered; None if it never did."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            for application in self._pyatspi.Registry.getDesktop(0):
-                if application is not None and application.name == name and application.childCount:
-                    return application
+            try:
+                for application in self._pyatspi.Registry.getDesktop(0):
+                    if application is not None and application.name == name and application.childCount:
+                        return application
+            except self._gone:
+                pass
             time.sleep(0.1)
         return None
 
@@ -71,13 +76,19 @@ class PrivateAccessibility:
         return next(iter(self.find_all(node, role, name)), None)
 
     def find_all(self, node, role, name=None):
+        """What goes away while it is read (a dialog closing) is left out, not an error."""
         found = []
-        for child in node:
-            if child is None:
+        try:
+            children = [child for child in node if child is not None]
+        except self._gone:
+            return found
+        for child in children:
+            try:
+                if child.getRoleName() == role and (name is None or (name(child.name) if callable(name)
+                                                                     else child.name == name)):
+                    found.append(child)
+            except self._gone:
                 continue
-            if child.getRoleName() == role and (name is None or (name(child.name) if callable(name)
-                                                                 else child.name == name)):
-                found.append(child)
             found += self.find_all(child, role, name)
         return found
 
