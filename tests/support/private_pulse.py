@@ -26,6 +26,8 @@ Python (for tests written in Python; import with tests/support on sys.path):
             ...                                  # play something
         samples = recording.samples()            # the 16-bit samples, a list of ints
         loudness(recording, 0.5)                 # the loudest sample of its last half second
+        loudness(recording, 0.5, since)          # ... counting only what came after `since`,
+                                                 # an earlier recording.position()
 """
 
 import array
@@ -89,6 +91,10 @@ class Recording:
     def stop(self):
         _stop(self._process, signal.SIGTERM)
 
+    def position(self):
+        """Where the recording stands, for loudness(..., since)."""
+        return os.path.getsize(self.path) & ~1
+
     def samples(self):
         data = array.array("h")
         with open(self.path, "rb") as recorded:
@@ -98,12 +104,12 @@ class Recording:
         return data.tolist()
 
 
-def loudness(recording, seconds):
-    """The loudest sample of the last `seconds` recorded."""
+def loudness(recording, seconds, since=0):
+    """The loudest sample of the last `seconds` recorded, of those after position `since`."""
     with open(recording.path, "rb") as recorded:
         recorded.seek(0, os.SEEK_END)
         size = recorded.tell() & ~1
-        recorded.seek(max(0, size - 2 * int(seconds * RATE)))
+        recorded.seek(max(since, size - 2 * int(seconds * RATE)))
         samples = array.array("h", recorded.read(size - recorded.tell()))
     return max((abs(sample) for sample in samples), default=0)
 
