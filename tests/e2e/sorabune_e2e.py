@@ -194,12 +194,17 @@ class WindowTest(Session):
                 self.assertEqual(self.wait_for_exit(process), 0)
 
     def test_termination_signals_unload(self):
-        for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-            with self.subTest(signal=number.name):
+        for number, dialog in ((signal.SIGTERM, False), (signal.SIGINT, False), (signal.SIGHUP, False),
+                               (signal.SIGTERM, True)):
+            with self.subTest(signal=number.name, file_dialog=dialog):
                 process = self.start()
-                self.wait_for_window()
+                window = self.wait_for_window()
+                if dialog:
+                    self.click(window, "Option3")
+                    self.assertTrue(wait_until(lambda: self.windows("^Open$")), "no file dialog appeared")
                 process.send_signal(number)
-                # Status 0, not death by the signal: the window unloaded and the loop ended.
+                # Status 0, not death by the signal: the window unloaded and the loop ended, the
+                # file dialog's own loop too.
                 self.assertEqual(self.wait_for_exit(process), 0)
                 self.assertTrue(wait_until(lambda: not self.windows()))
 
