@@ -12,7 +12,6 @@ every second, so a changed grab is a tick that arrived.
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import time
@@ -185,27 +184,13 @@ class PlatformTest(Window):
         self.accessible()
         self.alarm_rings_bells(None, lambda process, window: self.choose_midi(process, window, song))
 
-    def test_no_system_bus_beeps(self):
-        process = self.alarm_rings_bells("Option2")
-        self.assertTrue(any("no system bus" in line for line in self.errors(process)), self.errors(process))
-
-    def test_silent_system_bus_beeps(self):
-        # A bus that takes the connection and never answers: reaching it blocked the window for good.
-        path = os.path.join(self.folder.name, "silent-bus")
-        with socket.socket(socket.AF_UNIX) as bus:
-            bus.bind(path)
-            bus.listen(8)  # connections wait in the backlog, never accepted, never answered
-            self.environment["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + path
-            process = self.alarm_rings_bells("Option2")
-        self.assertTrue(any("does not answer" in line for line in self.errors(process)), self.errors(process))
-
-    def test_logind_refusing_or_silent_beeps(self):
-        for mode, within in (("refuse", TIMEOUT), ("hang", TIMEOUT + 15)):  # an unanswered call gives up after 10 s
-            with self.subTest(logind=mode), PrivateLogind() as logind:
-                logind.set_power_off(mode)
-                self.environment["DBUS_SYSTEM_BUS_ADDRESS"] = logind.address
-                self.alarm_rings_bells("Option2", bells_within=within)
-                self.assertEqual(logind.power_off_calls(), [False])
+    def test_hung_logind_beeps(self):
+        # Unanswered, the request gives up at its default limit of 10 s; the window goes on meanwhile.
+        with PrivateLogind() as logind:
+            logind.hang()
+            self.environment["DBUS_SYSTEM_BUS_ADDRESS"] = logind.address
+            self.alarm_rings_bells("Option2", bells_within=TIMEOUT + 15)
+            self.assertEqual(logind.power_off_calls(), [False])
 
     def test_unfit_runtime_folder_still_one_copy(self):
         not_a_folder = os.path.join(self.folder.name, "a file")

@@ -1,32 +1,121 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/logind_power_switch.h"
 
-#include "private_logind_process.h"
-
 #include <QElapsedTimer>
 #include <QtCore/qtestsupport_core.h>
 
 #include <gtest/gtest.h>
+#include <systemd/sd-bus.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <vector>
 
 namespace sorabune {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::PrivateLogindProcess;
 
-// One private bus with its mock logind for the whole process; each case resets the mock.
+// python3-dbusmock's logind on the private system bus that tests/support/private_logind.py
+// runs this test beside, driven through the mock's own D-Bus interface.
+class MockLogind {
+public:
+    MockLogind()
+    {
+        sd_bus *raw = nullptr;
+        sd_bus_creds *creds = nullptr;
+        // The mock's pid, for stopping it, as the bus knows it.
+        if (sd_bus_open_system(&raw) < 0
+            || sd_bus_get_name_creds(raw, "org.freedesktop.login1", SD_BUS_CREDS_PID, &creds) < 0
+            || sd_bus_creds_get_pid(creds, &m_pid) < 0)
+            ADD_FAILURE() << "no logind mock on the private system bus";
+        sd_bus_creds_unref(creds);
+        m_bus.reset(raw);
+    }
+
+    // PowerOff answers with success, or with logind's refusal of a non-interactive
+    // call that polkit would have to ask the user about.
+    void accept() { addPowerOff(""); }
+    void refuse()
+    {
+        addPowerOff("raise dbus.exceptions.DBusException('Interactive authentication required.', "
+                    "name='org.freedesktop.DBus.Error.InteractiveAuthorizationRequired')");
+    }
+    // Stops the mock: calls wait unanswered until the mock is called again.
+    void hang() { sendSignal(SIGSTOP); }
+
+    // The interactive argument of every PowerOff call so far (a hung mock answers
+    // its queue first: the late answers go to callers that gave up).
+    std::vector<bool> powerOffCalls()
+    {
+        std::vector<bool> calls;
+        const Message reply = call("GetMethodCalls", "s", "PowerOff");
+        // a(tav): the time and the arguments of each call
+        if (!reply || sd_bus_message_enter_container(reply.get(), SD_BUS_TYPE_ARRAY, "(tav)") <= 0)
+            return calls;
+        while (sd_bus_message_enter_container(reply.get(), SD_BUS_TYPE_STRUCT, "tav") > 0) {
+            int interactive = -1;
+            sd_bus_message_skip(reply.get(), "t");
+            sd_bus_message_read(reply.get(), "av", 1, "b", &interactive);
+            calls.push_back(interactive != 0);
+            sd_bus_message_exit_container(reply.get());
+        }
+        return calls;
+    }
+    void clear() { call("ClearCalls", ""); }
+
+private:
+    struct MessageDeleter {
+        void operator()(sd_bus_message *message) const { sd_bus_message_unref(message); }
+    };
+    using Message = std::unique_ptr<sd_bus_message, MessageDeleter>;
+
+    void addPowerOff(const char *code)
+    {
+        call("AddMethod", "sssss", "org.freedesktop.login1.Manager", "PowerOff", "b", "", code);
+    }
+
+    // The mock's answer, null (and the case failed) when there is none.
+    template<typename... Arguments>
+    Message call(const char *method, const char *signature, Arguments... arguments)
+    {
+        sendSignal(SIGCONT);
+        sd_bus_error error = SD_BUS_ERROR_NULL;
+        sd_bus_message *reply = nullptr;
+        if (sd_bus_call_method(m_bus.get(), "org.freedesktop.login1", "/org/freedesktop/login1",
+                "org.freedesktop.DBus.Mock", method, &error, &reply, signature, arguments...)
+            < 0)
+            ADD_FAILURE() << method << ": " << (error.message ? error.message : "no bus");
+        sd_bus_error_free(&error);
+        return Message(reply);
+    }
+
+    void sendSignal(int number)
+    {
+        if (m_pid <= 0 || ::kill(m_pid, number) != 0)
+            ADD_FAILURE() << "cannot signal the logind mock";
+    }
+
+    struct BusDeleter {
+        void operator()(sd_bus *bus) const { sd_bus_flush_close_unref(bus); }
+    };
+    std::unique_ptr<sd_bus, BusDeleter> m_bus;
+    pid_t m_pid = 0;
+};
+
+// One mock for the whole process; each case resets it.
 class LogindPowerSwitchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        logind = new PrivateLogindProcess;
-        const QString address = logind->start();
-        if (!address.isEmpty())
-            qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
+        // main() led the system bus nowhere; only the private one may replace that.
+        if (const char *address = std::getenv("SORABUNE_PRIVATE_SYSTEM_BUS")) {
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+            logind = new MockLogind;
+        }
     }
     static void TearDownTestSuite()
     {
@@ -36,9 +125,9 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(qgetenv("DBUS_SYSTEM_BUS_ADDRESS").contains("sorabune-logind-")) << "the private bus did not start";
-        logind->command(QStringLiteral("accept"));
-        logind->command(QStringLiteral("clear"));
+        ASSERT_NE(logind, nullptr) << "run through tests/support/private_logind.py";
+        logind->accept();
+        logind->clear();
     }
 
     std::unique_ptr<LogindPowerSwitch> makeSwitch(std::chrono::milliseconds timeout)
@@ -48,37 +137,37 @@ protected:
         return powerSwitch;
     }
 
-    static inline PrivateLogindProcess *logind = nullptr;
+    static inline MockLogind *logind = nullptr;
     int failures = 0;
 };
 
-const QStringList kOnePowerOff{QStringLiteral("PowerOff(false)")};
+const std::vector<bool> kOnePowerOff{false};
 
 TEST_F(LogindPowerSwitchTest, AcceptedRequestIsOnePowerOffNotInteractive)
 {
     const auto powerSwitch = makeSwitch(LogindPowerSwitch::kDefaultTimeout);
     powerSwitch->powerOff();
-    EXPECT_TRUE(QTest::qWaitFor([] { return !logind->command(QStringLiteral("calls")).isEmpty(); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !logind->powerOffCalls().empty(); }, 20000));
     QTest::qWait(200); // time for a wrong failure to show
-    EXPECT_EQ(logind->command(QStringLiteral("calls")), kOnePowerOff);
+    EXPECT_EQ(logind->powerOffCalls(), kOnePowerOff);
     EXPECT_EQ(failures, 0);
 }
 
 TEST_F(LogindPowerSwitchTest, RefusalIsReportedOnceAndLater)
 {
-    logind->command(QStringLiteral("refuse"));
+    logind->refuse();
     const auto powerSwitch = makeSwitch(LogindPowerSwitch::kDefaultTimeout);
     powerSwitch->powerOff();
     EXPECT_EQ(failures, 0);
     EXPECT_TRUE(QTest::qWaitFor([this] { return failures > 0; }, 20000));
     QTest::qWait(100);
     EXPECT_EQ(failures, 1);
-    EXPECT_EQ(logind->command(QStringLiteral("calls")), kOnePowerOff);
+    EXPECT_EQ(logind->powerOffCalls(), kOnePowerOff);
 }
 
 TEST_F(LogindPowerSwitchTest, HungLogindFailsAfterTheTimeoutWithoutBlocking)
 {
-    logind->command(QStringLiteral("hang"));
+    logind->hang();
     constexpr auto timeout = 300ms;
     const auto powerSwitch = makeSwitch(timeout);
     QElapsedTimer clock;
@@ -93,12 +182,12 @@ TEST_F(LogindPowerSwitchTest, HungLogindFailsAfterTheTimeoutWithoutBlocking)
     EXPECT_EQ(failures, 1);
     std::cout << "powerOff() returned after " << returned << " ms; the failure came after " << failed << " ms (timeout "
               << timeout.count() << " ms)\n";
-    EXPECT_EQ(logind->command(QStringLiteral("calls")), kOnePowerOff);
+    EXPECT_EQ(logind->powerOffCalls(), kOnePowerOff);
 }
 
 TEST_F(LogindPowerSwitchTest, SwitchDeletedWhileWaitingReportsNothing)
 {
-    logind->command(QStringLiteral("hang"));
+    logind->hang();
     makeSwitch(200ms)->powerOff();
     QTest::qWait(600);
     EXPECT_EQ(failures, 0);
