@@ -11,7 +11,6 @@ every second, so a changed grab is a tick that arrived.
 
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import time
@@ -219,19 +218,6 @@ class PlatformTest(Window):
                 self.click(window, "Command3")
                 self.assertEqual(self.wait_for_exit(first), 0)
 
-    def test_sigterm_while_music_plays(self):
-        with PrivatePulse() as pulse:
-            process, window, _ = self.start_with_song(pulse)
-            with pulse.recording() as recording:
-                self.click(window, "Command1")
-                self.assertTrue(wait_until(lambda: loudness(recording, 0.5) > 1000), "no music")
-                process.send_signal(signal.SIGTERM)
-                self.assertEqual(self.wait_for_exit(process), 0)
-                self.assertTrue(wait_until(lambda: loudness(recording, 0.3) < 50), "music outlived the process")
-            # The lock went with it: the next copy shows its window.
-            self.start()
-            self.wait_for_window()
-
 
 class LoadTest(Window):
     TRIALS = 50 if LONG_RUN else 10
@@ -287,16 +273,10 @@ class TimeTest(Window):
 
     def test_across_daylight_saving(self):
         # 01:30 CET plus two hours is 04:30 CEST: a count by the local time would end an hour early.
-        speed = 120 if LONG_RUN else 600
-        berlin = self.faked(FAKETIME="@2026-03-29 01:30:00 x%d" % speed, TZ="Europe/Berlin")
-        elapsed = self.countdown_ends_after(berlin, 2, 0, speed)
+        berlin = self.faked(FAKETIME="@2026-03-29 01:30:00 x120", TZ="Europe/Berlin")
+        elapsed = self.countdown_ends_after(berlin, 2, 0, 120)
         self.assertGreater(elapsed, 7200 - 600)
         self.assertLess(elapsed, 7200 + 1800)
-
-    def test_longest_countdown_fires_once(self):
-        speed = 2000 if LONG_RUN else 20000
-        elapsed = self.countdown_ends_after(self.faked(FAKETIME="@2026-03-27 12:00:00 x%d" % speed), 72, 59, speed)
-        self.assertGreater(elapsed, (72 * 60 + 59) * 60 * 0.9)
 
     def test_wall_clock_step_changes_nothing(self):
         # The wall clock alone moves (DONT_FAKE_MONOTONIC keeps CLOCK_MONOTONIC and CLOCK_BOOTTIME real);
