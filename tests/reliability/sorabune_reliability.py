@@ -13,6 +13,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -235,6 +236,51 @@ class LoadTest(Window):
                 self.click(window, "Command3")
                 self.assertEqual(self.wait_for_exit(survivor), 0)
                 self.assertTrue(wait_until(lambda: not self.windows()))
+
+
+class ClosingCycle(Window):
+    """One closing for ExitUnderLoadTest, which runs many at once, each in a process of its own:
+    music, stop, start again and close at once, as the end-to-end music case did when it failed."""
+
+    def test_cycle(self):
+        with PrivatePulse() as pulse:
+            process, window, _ = self.start_with_song(pulse)
+            with pulse.recording() as recording:
+                self.click(window, "Command1")
+                self.assertTrue(wait_until(lambda: loudness(recording, 0.5) > 1000), "no music")
+            self.click(window, "Command2")
+            self.click(window, "Command1")
+            self.click(window, "Command3")
+            self.assertEqual(self.wait_for_exit(process), 0)
+
+
+class ExitUnderLoadTest(unittest.TestCase):
+    """The long run: closings at once, with every processor kept busy beside them. In the
+    sanitizer build, one in a few hundred ended with status 1 here: LeakSanitizer, checking at
+    exit, caught the D-Bus thread of Qt's accessibility bridge half way through ending."""
+
+    ROUNDS, COPIES = 100, 4
+    CASE = "sorabune_reliability.ClosingCycle.test_cycle"
+
+    def test_closings_end_with_status_0(self):
+        for _ in range(os.cpu_count() or 1):
+            busy = subprocess.Popen(["/usr/bin/python3", "-c", "while True: pass"])
+            self.addCleanup(busy.wait)
+            self.addCleanup(busy.kill)
+        logs = tempfile.TemporaryDirectory(prefix="sorabune-load-")
+        self.addCleanup(logs.cleanup)
+        for trial in range(self.ROUNDS):
+            copies = []
+            for number in range(self.COPIES):
+                # Into a file, not a pipe: a copy's child that outlives it would hold a pipe open.
+                with open(os.path.join(logs.name, "%d-%d" % (trial, number)), "w") as log:
+                    copies.append((subprocess.Popen(["/usr/bin/python3", "-m", "unittest", self.CASE], cwd=HERE,
+                                                    stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT),
+                                   log.name))
+            for copy, log in copies:
+                copy.wait()  # the case keeps to its own time limits
+                with self.subTest(trial=trial), open(log, errors="replace") as output:
+                    self.assertEqual(copy.returncode, 0, output.read())
 
 
 class TimeTest(Window):
