@@ -25,8 +25,6 @@ packages=(
     # the Wayland sessions of the end-to-end tests: a headless compositor with and without X,
     # and assistive technology's view of the window, which drives it where there is no seat
     weston xwayland at-spi2-core python3-pyatspi
-    # the X bell listener of the beep's test
-    libx11-dev
     # benchmark probe: X events, synthetic input and recording from a null sink
     libxcb1-dev libxcb-xkb-dev libxcb-xtest0-dev libpulse-dev
     # packaging: validators of the desktop entry and the metainfo, dpkg-shlibdeps for cpack

@@ -4,7 +4,6 @@
 #include "support/helper_process.h"
 #include "support/nowhere_environment.h"
 #include "support/private_pulse.h"
-#include "x11_bell_listener.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -19,12 +18,8 @@
 namespace sorabune {
 namespace {
 
-using testing::X11BellListener;
-
 TEST(SystemBeeperX11Test, UnderXwaylandTheThemeBellRingsInstead)
 {
-    X11BellListener listener;
-    ASSERT_TRUE(listener.connected());
     testing::PrivatePulse pulse;
     ASSERT_TRUE(pulse.running()) << pulse.error();
     pulse.exportClientEnvironment();
@@ -38,8 +33,7 @@ TEST(SystemBeeperX11Test, UnderXwaylandTheThemeBellRingsInstead)
     beeper->beep();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !testing::soundsIn(recording).empty(); }, 20000))
         << "the theme bell did not sound";
-    QTest::qWait(300);
-    EXPECT_EQ(listener.bells(), 0);
+    QTest::qWait(300); // a second bell would start this soon
     ASSERT_TRUE(pulse.stopRecording());
     EXPECT_EQ(testing::soundsIn(recording).size(), 1u);
     beeper.reset(); // the theme bell's thread ends with it
