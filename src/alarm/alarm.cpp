@@ -47,10 +47,7 @@ void Alarm::BeepAlarm()
 void Alarm::PlayMidiAlarm(const std::string &path)
 {
     logDebug(kMediaLog, "the MIDI alarm: " + path);
-    std::string open;
-    open.reserve(kOpenBeforePath.size() + path.size() + kOpenAfterPath.size());
-    open.append(kOpenBeforePath).append(path).append(kOpenAfterPath);
-    const std::int32_t opened = send(open);
+    const std::int32_t opened = send(std::string(kOpenBeforePath).append(path).append(kOpenAfterPath));
     // Sent even after a failed open: the commands and their order stay fixed, and
     // playing an alias that is not open merely fails.
     const std::int32_t played = send(kPlayCommand);
