@@ -48,10 +48,8 @@ void Countdown::applyChange(TextBox &box, int limit)
 
 void Countdown::showSeconds(std::int32_t seconds)
 {
-    const CountdownParts parts = SplitSeconds(seconds);
-    m_values.HoursPart = parts.HoursPart;
-    m_values.MinutesPart = parts.MinutesPart;
-    m_values.SecondsPart = parts.SecondsPart;
+    CountdownParts &parts = m_values;
+    parts = SplitSeconds(seconds);
     m_controls.Label6.setCaption(FormatCountdown(parts));
 }
 
@@ -78,7 +76,8 @@ void Countdown::StartCountdown()
 void Countdown::TickCountdown()
 {
     m_values.ElapsedSeconds = roundToInt32(m_clock.now() - m_values.StartSecond);
-    const std::int32_t remaining = saturateToInt32(std::int64_t{m_values.TotalSeconds} - m_values.ElapsedSeconds);
+    // Exact in double for any two 32-bit counts, and saturated back to 32 bits.
+    const std::int32_t remaining = roundToInt32(static_cast<double>(m_values.TotalSeconds) - m_values.ElapsedSeconds);
     showSeconds(remaining);
     if (remaining >= 1) {
         announceMidiAlarm(remaining);

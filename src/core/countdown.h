@@ -47,14 +47,12 @@ struct CountdownControls {
     const OptionButton &Option2; // power off
 };
 
-// The window-level values of the countdown, with their widths.
-struct CountdownValues {
+// The window-level values of the countdown, with their widths: the parts on
+// display and the seconds counts.
+struct CountdownValues : CountdownParts {
     std::int32_t StartSecond = 0;
     std::int32_t TotalSeconds = 0;
     std::int32_t ElapsedSeconds = 0;
-    double HoursPart = 0;
-    std::int32_t MinutesPart = 0;
-    std::int16_t SecondsPart = 0;
 };
 
 // Entry rules for the two boxes and the countdown controller, wired to the

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/entry_rules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -42,20 +43,10 @@ std::int32_t roundToInt32(double value)
 {
     if (std::isnan(value))
         return 0;
+    constexpr double kLowest = std::numeric_limits<std::int32_t>::min();
+    constexpr double kHighest = std::numeric_limits<std::int32_t>::max();
     // nearbyint rounds halves to even in the default rounding mode.
-    const double rounded = std::nearbyint(value);
-    if (rounded >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
-        return std::numeric_limits<std::int32_t>::max();
-    if (rounded <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
-        return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(rounded);
-}
-
-std::int32_t saturateToInt32(std::int64_t value)
-{
-    constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t kHighest = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value < kLowest ? kLowest : value > kHighest ? kHighest : value);
+    return static_cast<std::int32_t>(std::nearbyint(std::clamp(value, kLowest, kHighest)));
 }
 
 std::int32_t ComputeTotalSeconds(std::string_view hoursText, std::string_view minutesText)
@@ -65,11 +56,9 @@ std::int32_t ComputeTotalSeconds(std::string_view hoursText, std::string_view mi
 
 CountdownParts SplitSeconds(std::int32_t n)
 {
-    CountdownParts parts;
-    parts.SecondsPart = static_cast<std::int16_t>(n % 60);
-    parts.MinutesPart = static_cast<std::int32_t>(std::fmod(std::floor(n / 60.0), 60.0));
-    parts.HoursPart = std::floor(n / 3600.0);
-    return parts;
+    return {.HoursPart = std::floor(n / 3600.0),
+        .MinutesPart = static_cast<std::int32_t>(std::fmod(std::floor(n / 60.0), 60.0)),
+        .SecondsPart = static_cast<std::int16_t>(n % 60)};
 }
 
 namespace {
@@ -82,7 +71,7 @@ std::string formatTwoDigits(long long value)
     std::string digits = std::to_string(magnitude);
     if (digits.size() < 2)
         digits.insert(0, 1, '0');
-    return value < 0 ? "-" + digits : digits;
+    return value < 0 ? '-' + digits : digits;
 }
 
 } // namespace

@@ -26,9 +26,6 @@ double textValue(std::string_view text);
 // saturate and NaN gives 0, so no text can make the conversion undefined.
 std::int32_t roundToInt32(double value);
 
-// Narrows a 64-bit result to 32 bits, saturating.
-std::int32_t saturateToInt32(std::int64_t value);
-
 std::int32_t ComputeTotalSeconds(std::string_view hoursText, std::string_view minutesText);
 
 struct CountdownParts {
