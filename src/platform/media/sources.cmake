@@ -24,5 +24,7 @@ set(SORABUNE_FLUIDSYNTH_SOURCES
     fluid_midi_device.h
     midi_synth.cpp
     midi_synth.h
+    reduced_soundfont.cpp
+    reduced_soundfont.h
 )
 list(TRANSFORM SORABUNE_FLUIDSYNTH_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/fluidsynth/)

@@ -10,7 +10,6 @@
 #include <array>
 #include <cmath>
 #include <malloc.h>
-#include <unistd.h>
 #include <utility>
 
 namespace sorabune {
@@ -94,9 +93,16 @@ MediaError MidiSynth::prepare(std::span<const std::uint8_t> midi)
         return MediaError::Success;
     QElapsedTimer timer;
     timer.start();
-    pinInstruments(midi);
+    m_preparedFile.clear(); // until the file's presets are in
+    if (!m_soundfont->keepOnly({}))
+        return MediaError::NoSoundfont;
+    const std::set<Preset> chosen = presetsChosenBy(midi);
+    if (!m_soundfont->keepOnly(chosen))
+        return MediaError::NoSoundfont;
     m_preparedFile.assign(midi.begin(), midi.end());
-    qCDebug(lcMedia, "the file's %zu instruments loaded in %lld ms", m_pinned.size(), timer.elapsed());
+    // What FluidSynth read of the whole preset data leaves the heap in pieces.
+    ::malloc_trim(0);
+    qCDebug(lcMedia, "the file's %zu instruments loaded in %lld ms", chosen.size(), timer.elapsed());
     return MediaError::Success;
 }
 
@@ -116,34 +122,31 @@ MediaError MidiSynth::makeSynth()
     FluidSynth synth(settings ? new_fluid_synth(settings.get()) : nullptr);
     if (!synth)
         return MediaError::DeviceError;
-    for (const std::string &path : m_soundfonts) {
-        // Checked first so that a missing fallback leaves no error in the log.
-        if (::access(path.c_str(), R_OK) != 0)
-            continue;
-        // Without its reset: no instrument is selected, so no sample is loaded yet.
-        m_soundfontId = fluid_synth_sfload(synth.get(), path.c_str(), 0);
-        if (m_soundfontId != FLUID_FAILED) {
-            qCDebug(lcMedia, "soundfont %s read in %lld ms", path.c_str(), timer.elapsed());
-            const std::lock_guard lock(m_mutex);
-            m_settings = std::move(settings);
-            m_synth = std::move(synth);
-            return MediaError::Success;
-        }
-    }
-    return MediaError::NoSoundfont;
+    auto soundfont = ReducedSoundfont::loadFirst(synth.get(), settings.get(), m_soundfonts);
+    if (!soundfont)
+        return MediaError::NoSoundfont;
+    qCDebug(lcMedia, "soundfont %s read in %lld ms", soundfont->path().c_str(), timer.elapsed());
+    const std::lock_guard lock(m_mutex);
+    m_settings = std::move(settings);
+    m_synth = std::move(synth);
+    m_soundfont = std::move(soundfont);
+    return MediaError::Success;
 }
 
-void MidiSynth::pinInstruments(std::span<const std::uint8_t> midi)
+std::set<Preset> MidiSynth::presetsChosenBy(std::span<const std::uint8_t> midi)
 {
     // The file's events that choose instruments go through the synthesiser
-    // itself, with no note, so that its rules (bank select styles, drum
-    // channels, missing instruments replaced, resets) decide what each
-    // channel holds; every preset a channel comes to hold stays loaded.
-    std::set<Preset> chosen;
-    resetChannels();
-    pinPresetOf(0, chosen);
-    pinPresetOf(kDrumChannel, chosen);
+    // itself, with no note and with no preset's zones loaded, so that its rules (bank select styles, drum channels,
+    // missing instruments replaced, resets) decide what each channel comes to hold.
     fluid_synth_t *synth = m_synth.get();
+    std::set<Preset> chosen;
+    const auto addPresetOf = [&](int channel) {
+        if (fluid_preset_t *preset = fluid_synth_get_channel_preset(synth, channel))
+            chosen.insert({fluid_preset_get_banknum(preset), fluid_preset_get_num(preset)});
+    };
+    resetChannels();
+    addPresetOf(0);
+    addPresetOf(kDrumChannel);
     for (const InstrumentEvent &event : instrumentEvents(midi)) {
         const std::vector<std::uint8_t> &message = event.message;
         const int channel = message[0] & 0x0F;
@@ -152,30 +155,15 @@ void MidiSynth::pinInstruments(std::span<const std::uint8_t> midi)
                 fluid_synth_sysex(synth, reinterpret_cast<const char *>(message.data() + 1),
                     static_cast<int>(message.size() - 1), nullptr, nullptr, nullptr, 0);
             for (int each = 0; each < kChannels; ++each)
-                pinPresetOf(each, chosen);
+                addPresetOf(each);
         } else if ((message[0] & 0xF0) == 0xC0) {
             fluid_synth_program_change(synth, channel, message[1]);
-            pinPresetOf(channel, chosen);
+            addPresetOf(channel);
         } else {
             fluid_synth_cc(synth, channel, message[1], message[2]);
         }
     }
-    resetChannels();
-    for (const auto &[bank, program] : m_pinned) {
-        if (!chosen.contains({bank, program}))
-            fluid_synth_unpin_preset(synth, m_soundfontId, bank, program);
-    }
-    m_pinned = std::move(chosen);
-}
-
-void MidiSynth::pinPresetOf(int channel, std::set<Preset> &pinned)
-{
-    fluid_preset_t *preset = fluid_synth_get_channel_preset(m_synth.get(), channel);
-    if (!preset)
-        return;
-    const Preset key{fluid_preset_get_banknum(preset), fluid_preset_get_num(preset)};
-    if (pinned.insert(key).second && !m_pinned.contains(key))
-        fluid_synth_pin_preset(m_synth.get(), m_soundfontId, key.first, key.second);
+    return chosen;
 }
 
 void MidiSynth::resetChannels()
@@ -193,11 +181,11 @@ void MidiSynth::release(const std::function<bool()> &wantedAgain)
         if (!m_synth)
             return;
         m_player.reset();
+        m_soundfont.reset();
         m_synth.reset();
         m_settings.reset();
         m_state = State::Silent;
     }
-    m_pinned.clear();
     m_preparedFile.clear();
     // Thousands of small blocks (the presets' zones, short samples) leave the
     // heap in pieces that the allocator would otherwise keep.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/media/fluidsynth/reduced_soundfont.h"
 #include "platform/media/media_error.h"
 
 #include <fluidsynth.h>
@@ -14,7 +15,6 @@
 #include <set>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace sorabune {
@@ -54,10 +54,10 @@ private:
 };
 
 // FluidSynth's synthesiser with a General MIDI soundfont, playing one file at
-// a time. Only the samples of the instruments the file can choose are loaded,
-// before it plays: FluidSynth loads a preset's samples from the disk when a
-// channel selects it, which a file's program change would do in the audio
-// thread. Each play gets a fresh player. Rendering, playing and stopping may
+// a time. Only the presets the file can choose are loaded, with their
+// samples, before it plays: FluidSynth loads a preset's samples from the disk
+// when a channel selects it, which a file's program change would do in the
+// audio thread. Each play gets a fresh player. Rendering, playing and stopping may
 // come from different threads: one lock orders them, so the player is never
 // created or deleted while the synth renders (FluidSynth 2.3 does not lock
 // its timer list for that).
@@ -69,11 +69,10 @@ public:
     MidiSynth(const MidiSynth &) = delete;
     MidiSynth &operator=(const MidiSynth &) = delete;
 
-    // Gets ready to play the file: makes the synthesiser and reads the
-    // soundfont's presets unless that is done, loads the samples of every
-    // instrument the file can choose and lets go of those only an earlier file
-    // chose. Reads the disk (up to a few hundred milliseconds): a background
-    // thread only, and never while a file plays.
+    // Gets ready to play the file: makes the synthesiser unless that is done,
+    // and loads the presets the file can choose, with their samples, in place
+    // of an earlier file's. Reads the disk (up to a few hundred milliseconds):
+    // a background thread only, and never while a file plays.
     MediaError prepare(std::span<const std::uint8_t> midi);
     // Lets go of the synthesiser, the soundfont and the samples, and gives the
     // memory back to the system, unless `wantedAgain` says a prepare was asked
@@ -102,24 +101,21 @@ public:
 
 private:
     enum class State { Silent, Playing, FadingOut };
-    using Preset = std::pair<int, int>; // bank, program
 
     MediaError makeSynth();
-    void pinInstruments(std::span<const std::uint8_t> midi);
-    void pinPresetOf(int channel, std::set<Preset> &pinned);
+    std::set<Preset> presetsChosenBy(std::span<const std::uint8_t> midi);
     void resetChannels();
     void silenceNow();
 
     const std::vector<std::string> m_soundfonts;
     std::mutex m_preparing; // prepare() and release(), which run on different threads
     std::vector<std::uint8_t> m_preparedFile;
-    std::set<Preset> m_pinned;
-    int m_soundfontId = -1;
 
     std::mutex m_mutex;
     std::condition_variable m_faded;
     FluidSettings m_settings;
     FluidSynth m_synth;
+    std::unique_ptr<ReducedSoundfont> m_soundfont; // prepare() and release() only
     FluidPlayer m_player;
     PeakLimiter m_limiter;
     State m_state = State::Silent;
