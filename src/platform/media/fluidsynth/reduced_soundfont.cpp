@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string_view>
 
@@ -236,6 +237,8 @@ void ReducedSoundfont::unload()
 bool ReducedSoundfont::readLayout()
 {
     const SoundfontFile reader{*this, std::fopen(m_path.c_str(), "rbe")};
+    std::error_code error;
+    const std::uint64_t fileSize = std::filesystem::file_size(m_path, error);
     std::array<std::uint8_t, 12> list{};
     if (!readAt(reader.file, 0, m_riffHeader.data(), m_riffHeader.size())
         || std::memcmp(m_riffHeader.data(), "RIFF", 4) != 0 || std::memcmp(m_riffHeader.data() + 8, "sfbk", 4) != 0)
@@ -247,6 +250,9 @@ bool ReducedSoundfont::readLayout()
             at += 8 + size + size % 2;
             continue;
         }
+        // A size the file does not have is never allocated.
+        if (error || at + 8 + size > fileSize)
+            return false;
         m_presetDataAt = at;
         m_originalPresetData.resize(size - 4);
         if (!readAt(reader.file, at + list.size(), m_originalPresetData.data(), m_originalPresetData.size()))
