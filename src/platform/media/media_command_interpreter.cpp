@@ -90,6 +90,14 @@ std::int32_t MediaCommandInterpreter::send(std::string_view command)
 
 void MediaCommandInterpreter::prepare(std::string_view path)
 {
+    // The countdown asks at each of its last ticks: a file already prepared is not read again.
+    std::error_code error;
+    const std::string name(path);
+    const std::uintmax_t size = std::filesystem::file_size(name, error);
+    const auto modified = error ? std::filesystem::file_time_type{} : std::filesystem::last_write_time(name, error);
+    FileStamp stamp{name, size, modified};
+    if (!error && stamp == m_prepared)
+        return;
     MidiFileContents file = readMidiFile(path);
     if (file.error != MediaError::Success) {
         qCDebug(
@@ -99,6 +107,7 @@ void MediaCommandInterpreter::prepare(std::string_view path)
     if (MidiDevice *device = loadDevice()) {
         qCDebug(lcMedia, "preparing for %.*s", static_cast<int>(path.size()), path.data());
         device->prepare(file.bytes);
+        m_prepared = error ? std::nullopt : std::optional(std::move(stamp));
     }
 }
 
@@ -136,6 +145,7 @@ MediaError MediaCommandInterpreter::open(std::string_view path)
         return MediaError::DeviceError;
     if (const MediaError error = device->open(file.bytes); error != MediaError::Success) {
         device->close();
+        m_prepared.reset();
         return error;
     }
     m_file = std::move(file.bytes);
@@ -166,6 +176,7 @@ MediaError MediaCommandInterpreter::close()
     // Also what a prepare loaded for an alarm that did not come.
     if (m_device)
         m_device->close();
+    m_prepared.reset();
     return wasOpen ? MediaError::Success : MediaError::AliasNotOpen;
 }
 

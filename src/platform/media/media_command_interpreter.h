@@ -5,6 +5,7 @@
 #include "platform/media_commands.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,7 @@ public:
     // Starts getting ready to play the file at the path, in the background, so
     // that a later open and play of it sound at once; the next close lets it go
     // again. Reads the file and, the first time, loads the module; optional.
+    // Asked again for the same file, unchanged since, it reads nothing.
     void prepare(std::string_view path);
 
 private:
@@ -55,6 +57,14 @@ private:
     std::string m_modulePath;
     std::unique_ptr<MidiDevice> m_device;
     std::optional<std::vector<std::uint8_t>> m_file; // while bgm is open
+    // The file handed to the device to prepare, as it was then, until a close lets that go.
+    struct FileStamp {
+        std::string path;
+        std::uintmax_t size = 0;
+        std::filesystem::file_time_type modified;
+        bool operator==(const FileStamp &) const = default;
+    };
+    std::optional<FileStamp> m_prepared;
 };
 
 } // namespace sorabune

@@ -281,11 +281,21 @@ TEST_F(InterpreterTest, DeviceFailureAtOpenLeavesTheAliasClosed)
     EXPECT_EQ(send(openCommand(m_song)), 0); // a later open tries again
 }
 
-TEST_F(InterpreterTest, PrepareReadsTheFileForTheDevice)
+// Asked at every tick of the countdown's last seconds: read again only when
+// the file changed or a close let the preparation go.
+TEST_F(InterpreterTest, PrepareReadsTheFileForTheDeviceOncePerChange)
 {
+    const std::string prepared = "prepare:" + std::to_string(m_songBytes.size());
     prepare(m_directory / "missing.mid");
     prepare(m_song);
-    EXPECT_EQ(device().calls, Calls{"prepare:" + std::to_string(m_songBytes.size())});
+    prepare(m_song);
+    EXPECT_EQ(device().calls, Calls{prepared});
+    send("close bgm");
+    prepare(m_song);
+    testing::writeBytes(m_song, testing::restFile(1));
+    prepare(m_song);
+    EXPECT_EQ(
+        device().calls, (Calls{prepared, "close", prepared, "prepare:" + std::to_string(testing::restFile(1).size())}));
 }
 
 TEST_F(InterpreterTest, FifoNamedMidReturnsAtOnceWithItsCode)
