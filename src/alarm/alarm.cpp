@@ -9,9 +9,6 @@ namespace sorabune {
 
 namespace {
 constexpr int kBeeps = 3;
-constexpr const char *kMediaLog = "sorabune.media";
-constexpr const char *kPowerOffLog = "sorabune.poweroff";
-constexpr const char *kBellLog = "sorabune.bell";
 } // namespace
 
 Alarm::Alarm(MediaCommands &media, Beeper &beeper, PowerSwitch &powerSwitch)

@@ -5,9 +5,15 @@
 
 namespace sorabune {
 
-// A debug line from code that sees no Qt, under Qt's logging category of that
-// name, so that QT_LOGGING_RULES turns it on with the rest of its service's
-// lines (sorabune.media, sorabune.poweroff, sorabune.bell).
+// The logging categories, one per service: QT_LOGGING_RULES turns each on and
+// off, and every line about a service goes under its category, wherever it is
+// written. Warnings are on by default.
+inline constexpr char kBellLog[] = "sorabune.bell";
+inline constexpr char kMediaLog[] = "sorabune.media";
+inline constexpr char kPowerOffLog[] = "sorabune.poweroff";
+inline constexpr char kSignalsLog[] = "sorabune.signals";
+
+// A debug line from code that sees no Qt, under the logging category of that name.
 void logDebug(const char *category, std::string_view text);
 
 } // namespace sorabune

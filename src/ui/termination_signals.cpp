@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/termination_signals.h"
 
+#include "platform/log.h"
+
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 
@@ -15,7 +17,7 @@ namespace sorabune {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSignals, "sorabune.signals", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcSignals, kSignalsLog, QtWarningMsg)
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/logind_power_switch.h"
 
+#include "platform/log.h"
+
 #include <QLoggingCategory>
 #include <QObject>
 
@@ -22,7 +24,7 @@ struct SwitchLink {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcPowerOff, "sorabune.poweroff", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcPowerOff, kPowerOffLog, QtWarningMsg)
 
 struct BusDeleter {
     // Closed without flushing: flushing waits without bound for a bus that reads nothing.

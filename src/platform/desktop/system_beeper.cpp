@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/system_beeper.h"
 
+#include "platform/log.h"
+
 #include <QApplication>
 #include <QLoggingCategory>
 
@@ -17,7 +19,7 @@ namespace sorabune {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcBell, "sorabune.bell", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcBell, kBellLog, QtWarningMsg)
 
 // Theme bells last a fraction of a second; this only bounds a sound server that
 // never reports the end.

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/media_log.h"
 
+#include "platform/log.h"
+
 namespace sorabune {
 
-Q_LOGGING_CATEGORY(lcMedia, "sorabune.media", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcMedia, kMediaLog, QtWarningMsg)
 
 const char *reason(MediaError error)
 {

@@ -7,8 +7,8 @@
 
 namespace sorabune {
 
-// The media commands and the MIDI player, in the program and in the module:
-// QT_LOGGING_RULES='sorabune.media.debug=true' traces a MIDI alarm step by step.
+// The media commands and the MIDI player, in the program and in the module,
+// under kMediaLog: its debug lines trace a MIDI alarm step by step.
 Q_DECLARE_LOGGING_CATEGORY(lcMedia)
 
 // Why a media command or a preparation failed, in words.
