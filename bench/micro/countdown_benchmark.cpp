@@ -4,6 +4,7 @@
 #include "core/countdown.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_controls.h"
+#include "fakes/fake_suspend_inhibitor.h"
 #include "fakes/recording_alarm.h"
 
 #include <benchmark/benchmark.h>
@@ -19,7 +20,8 @@ struct FakeWindow : FakeWindowControls {
 
     FakeClock clock;
     RecordingAlarm alarm;
-    Countdown countdown{CountdownControls(static_cast<FakeWindowControls &>(*this)), clock, alarm};
+    FakeSuspendInhibitor awake;
+    Countdown countdown{CountdownControls(static_cast<FakeWindowControls &>(*this)), clock, alarm, awake};
 };
 
 // A tick of a running countdown: the clock moves on, so every tick writes a new text.

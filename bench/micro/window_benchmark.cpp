@@ -2,6 +2,7 @@
 // The same events through the real window: Form1 with its widget adapters and
 // Qt widgets, on the offscreen platform, the clock and the alarm faked.
 #include "fakes/fake_clock.h"
+#include "fakes/fake_suspend_inhibitor.h"
 #include "fakes/recording_alarm.h"
 #include "fakes/scripted_file_dialog.h"
 #include "ui/form1.h"
@@ -68,8 +69,9 @@ struct Window {
     FakeClock clock;
     const double start = clock.now();
     RecordingAlarm alarm;
+    FakeSuspendInhibitor awake;
     ScriptedFileDialog dialog;
-    Form1 form{clock, alarm, dialog};
+    Form1 form{clock, alarm, awake, dialog};
     QLineEdit *Text1 = nullptr;
     QLineEdit *Text2 = nullptr;
     QLabel *Label6 = nullptr;

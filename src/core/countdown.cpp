@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/countdown.h"
 
+#include "platform/log.h"
+
 #include <string>
 
 namespace sorabune {
@@ -9,10 +11,11 @@ namespace {
 constexpr int kTickMilliseconds = 1000;
 } // namespace
 
-Countdown::Countdown(CountdownControls controls, const Clock &clock, AlarmActions &alarm)
+Countdown::Countdown(CountdownControls controls, const Clock &clock, AlarmActions &alarm, SuspendInhibitor &awake)
     : m_controls(controls)
     , m_clock(clock)
     , m_alarm(alarm)
+    , m_awake(awake)
 {
     const auto filterKey = [this](std::int16_t key) { return FilterEntryKey(key, m_controls.Timer1.isEnabled()); };
     m_controls.Text1.setKeyPressHandler(filterKey);
@@ -70,6 +73,7 @@ void Countdown::StartCountdown()
     m_values.TotalSeconds = ComputeTotalSeconds(hours, minutes);
     if (m_controls.Timer1.isEnabled())
         m_controls.Command1.setEnabled(false);
+    m_awake.hold();
     announceMidiAlarm(m_values.TotalSeconds);
 }
 
@@ -89,10 +93,16 @@ void Countdown::TickCountdown()
     if (m_controls.Command1.isEnabled())
         return; // already fired since the last start: ringing
     m_controls.Command1.setEnabled(true);
+    // A tick is due every second: anything later was the machine asleep (or stalled).
+    if (remaining < 0)
+        logDebug(kSuspendLog, "the alarm comes " + std::to_string(-std::int64_t{remaining}) + " s late");
     if (m_controls.Option1.value()) {
         m_alarm.BeepAlarm();
         m_controls.Timer1.setEnabled(false);
+        m_awake.release();
     } else if (m_controls.Option2.value()) {
+        // Before the request: what holds the system up must be what the user left open, not us.
+        m_awake.release();
         m_alarm.PowerOffAlarm();
         m_controls.Timer1.setEnabled(false);
     } else {
@@ -112,6 +122,7 @@ void Countdown::announceMidiAlarm(std::int32_t remaining) const
 void Countdown::StopCountdown()
 {
     m_controls.Timer1.setEnabled(false);
+    m_awake.release();
     m_alarm.SilencePlayback();
     resetBoxes();
     m_controls.Label6.setCaption(kZeroDisplay);

@@ -5,6 +5,7 @@
 #include "core/entry_rules.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "platform/suspend_inhibitor.h"
 
 #include <cstdint>
 #include <functional>
@@ -59,10 +60,12 @@ struct CountdownValues : CountdownParts {
 // events of its controls from construction on: the key presses and changes of
 // the boxes, the clicks of start and stop, the ticks of the timer. The timer is
 // only a pacemaker: every tick measures the time gone on the clock, so late or
-// missed ticks never make it drift.
+// missed ticks never make it drift. While an alarm is owed (from a start until
+// the beeps have sounded, the power-off is asked for or the music is stopped),
+// the desktop is kept from suspending the machine by itself.
 class Countdown {
 public:
-    Countdown(CountdownControls controls, const Clock &clock, AlarmActions &alarm);
+    Countdown(CountdownControls controls, const Clock &clock, AlarmActions &alarm, SuspendInhibitor &awake);
     Countdown(const Countdown &) = delete;
     Countdown &operator=(const Countdown &) = delete;
 
@@ -92,6 +95,7 @@ private:
     CountdownControls m_controls;
     const Clock &m_clock;
     AlarmActions &m_alarm;
+    SuspendInhibitor &m_awake;
     CountdownValues m_values;
     MidiAlarmNearHandler m_midiAlarmNear;
 };

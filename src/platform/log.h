@@ -12,6 +12,8 @@ inline constexpr char kBellLog[] = "sorabune.bell";
 inline constexpr char kMediaLog[] = "sorabune.media";
 inline constexpr char kPowerOffLog[] = "sorabune.poweroff";
 inline constexpr char kSignalsLog[] = "sorabune.signals";
+// Staying awake until the alarm, and how late an alarm comes after a sleep.
+inline constexpr char kSuspendLog[] = "sorabune.suspend";
 
 // A debug line from code that sees no Qt, under the logging category of that name.
 void logDebug(const char *category, std::string_view text);

@@ -14,8 +14,9 @@ public:
     virtual ~PowerSwitch() = default;
     virtual void powerOff() = 0;
     // Runs once for each request that cannot be carried out (no system bus, a
-    // refusal, no answer in time), later on the caller's thread and never inside
-    // powerOff(). An empty handler ignores failures.
+    // refusal, no answer in time) or is held back (work would be lost), later
+    // on the caller's thread and never inside powerOff(). An empty handler
+    // ignores failures.
     virtual void setFailureHandler(FailureHandler handler) = 0;
 };
 

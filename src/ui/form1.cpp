@@ -87,12 +87,13 @@ namespace xpm {
 
 } // namespace
 
-Form1::Form1(const Clock &clock, AlarmActions &alarm, FileDialog &CommonDialog1, QWidget *parent)
+Form1::Form1(
+    const Clock &clock, AlarmActions &alarm, SuspendInhibitor &awake, FileDialog &CommonDialog1, QWidget *parent)
     : QWidget(parent)
     , Form1Controls{this}
     , m_alarm(alarm)
     , m_CommonDialog1(CommonDialog1)
-    , m_countdown(CountdownControls(static_cast<Form1Controls &>(*this)), clock, alarm)
+    , m_countdown(CountdownControls(static_cast<Form1Controls &>(*this)), clock, alarm, awake)
 {
     layOut();
     // The handlers of the window's other events; the countdown has set its own.

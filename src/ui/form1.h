@@ -15,9 +15,12 @@ namespace sorabune {
 class AlarmActions;
 class Clock;
 class FileDialog;
+class SuspendInhibitor;
 
 // The placeholder caption of Label4 while no MIDI file is chosen.
 inline constexpr std::string_view kNoMidiFile = "midi再生ファイル";
+// Why the machine stays awake, as the desktop's power settings show it beside the program.
+inline constexpr std::string_view kAwakeReason = "タイマー動作中";
 
 // The controls of the window, its children, made in the order of the design
 // and named as it names them.
@@ -48,7 +51,8 @@ struct Form1Controls {
 class Form1 final : public QWidget, private Form1Controls {
     Q_OBJECT
 public:
-    Form1(const Clock &clock, AlarmActions &alarm, FileDialog &CommonDialog1, QWidget *parent = nullptr);
+    Form1(const Clock &clock, AlarmActions &alarm, SuspendInhibitor &awake, FileDialog &CommonDialog1,
+        QWidget *parent = nullptr);
 
     // The start-up steps. False when another copy already runs: the window has
     // unloaded and must not show.

@@ -2,6 +2,7 @@
 #include "alarm/alarm.h"
 #include "platform/boot_time_clock.h"
 #include "platform/desktop/logind_power_switch.h"
+#include "platform/desktop/session_suspend_inhibitor.h"
 #include "platform/desktop/system_beeper.h"
 #include "platform/media/media_command_interpreter.h"
 #include "platform/widgets/qt_file_dialog.h"
@@ -30,7 +31,8 @@ namespace {
 // Builds the real services and the window, then runs the event loop. Nothing
 // heavy happens here: FluidSynth, the soundfont and the file's instruments
 // load in the last seconds before a MIDI alarm and go after it, the audio
-// output opens at the tune, the system bus is reached at power-off only.
+// output opens at the tune, the session bus is reached at the first start and
+// the system bus at power-off only.
 int run(int argc, char *argv[])
 {
     const sorabune::DisplayChoice display = sorabune::chooseDisplay();
@@ -52,10 +54,15 @@ int run(int argc, char *argv[])
         QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/" SORABUNE_MIDI_MODULE))
             .toStdString());
     sorabune::SystemBeeper beeper;
-    sorabune::LogindPowerSwitch powerSwitch;
+    // The session and system buses are spoken to in the order asked: the end of
+    // an inhibition goes out before the power-off that follows it.
+    const sorabune::SerialWorker desktopBuses;
+    sorabune::SessionSuspendInhibitor awake(
+        QGuiApplication::desktopFileName().toStdString(), std::string(sorabune::kAwakeReason), desktopBuses);
+    sorabune::LogindPowerSwitch powerSwitch(sorabune::LogindPowerSwitch::kDefaultTimeout, desktopBuses);
     sorabune::Alarm alarm(media, beeper, powerSwitch);
     sorabune::QtFileDialog fileDialog;
-    sorabune::Form1 form(clock, alarm, fileDialog);
+    sorabune::Form1 form(clock, alarm, awake, fileDialog);
     QObject::connect(
         &form, &sorabune::Form1::midiAlarmNear, &form, [&media](const std::string &path) { media.prepare(path); });
 

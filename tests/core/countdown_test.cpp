@@ -3,10 +3,13 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_controls.h"
+#include "fakes/fake_suspend_inhibitor.h"
 #include "fakes/recording_alarm.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -50,7 +53,8 @@ protected:
 
     FakeClock clock{5000.2};
     RecordingAlarm alarm;
-    Countdown countdown{CountdownControls(static_cast<FakeWindowControls &>(*this)), clock, alarm};
+    testing::FakeSuspendInhibitor awake;
+    Countdown countdown{CountdownControls(static_cast<FakeWindowControls &>(*this)), clock, alarm, awake};
 };
 
 TEST_F(CountdownTest, TypingShowsTheLength)
@@ -305,6 +309,73 @@ TEST_F(CountdownTest, LongestCountdownEndsOnTime)
         EXPECT_EQ(ticks, 262740);
         EXPECT_EQ(alarm.calls, (Calls{"SilencePlayback", "BeepAlarm"}));
     }
+}
+
+// From a start until the alarm is done, the machine is kept awake: released
+// after the beeps, before the power-off is asked for, and for the music only at
+// stop. Each option from a start (0 minutes: the first tick expires), then a stop.
+struct AwakeCase {
+    const char *name;
+    const char *option;
+    Calls untilStopped; // the alarm's calls and the changes of the inhibition, in order
+};
+
+void PrintTo(const AwakeCase &awakeCase, std::ostream *out)
+{
+    *out << awakeCase.name;
+}
+
+class CountdownAwakeTest : public CountdownTest, public ::testing::WithParamInterface<AwakeCase> {
+protected:
+    testing::FakeOptionButton &option()
+    {
+        const std::string name = GetParam().option;
+        return name == "Option1" ? Option1 : name == "Option2" ? Option2 : Option3;
+    }
+};
+
+TEST_P(CountdownAwakeTest, HeldFromTheStartUntilTheAlarmIsDone)
+{
+    option().click();
+    awake.calls = &alarm.calls;
+    Command1.click();
+    EXPECT_TRUE(awake.held) << "while counting";
+    tickAfter(1);
+    for (int ringing = 0; ringing < 3; ++ringing)
+        tickAfter(1);
+    Command2.click();
+    EXPECT_EQ(alarm.calls, GetParam().untilStopped);
+    EXPECT_FALSE(awake.held);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CountdownAwakeTest,
+    ::testing::Values(
+        AwakeCase{"Beep", "Option1", {"SilencePlayback", "hold", "BeepAlarm", "release", "SilencePlayback"}},
+        AwakeCase{"PowerOff", "Option2", {"SilencePlayback", "hold", "release", "PowerOffAlarm", "SilencePlayback"}},
+        AwakeCase{"Midi", "Option3",
+            {"SilencePlayback", "hold", "PlayMidiAlarm:/music/alarm song.mid", "release", "SilencePlayback"}}),
+    [](const ::testing::TestParamInfo<AwakeCase> &info) { return std::string(info.param.name); });
+
+TEST_F(CountdownTest, AwakeOnceHoweverOftenStartedAndStopped)
+{
+    awake.calls = &alarm.calls;
+    Option3.click();
+    Command1.click();
+    tickAfter(1);
+    ASSERT_TRUE(ringing());
+    Command1.click(); // from ringing: still the one inhibition
+    EXPECT_EQ(std::count(alarm.calls.begin(), alarm.calls.end(), "hold"), 1);
+
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        Command2.click();
+        setLength("1", "0");
+        Command1.click();
+        tickAfter(1);
+    }
+    Command2.click();
+    EXPECT_FALSE(awake.held);
+    EXPECT_EQ(std::count(alarm.calls.begin(), alarm.calls.end(), "hold"), 101);
+    EXPECT_EQ(std::count(alarm.calls.begin(), alarm.calls.end(), "release"), 101);
 }
 
 } // namespace

@@ -25,6 +25,7 @@ from private_logind import PrivateLogind  # noqa: E402
 from private_atspi import PrivateAccessibility  # noqa: E402
 from midi_song import write_song  # noqa: E402
 from private_pulse import PrivatePulse, loudness  # noqa: E402
+from private_session_bus import PrivateSessionBus  # noqa: E402
 from private_weston import PrivateWeston  # noqa: E402
 from private_xvfb import PrivateXvfb  # noqa: E402
 from x11_client import X11Client  # noqa: E402
@@ -39,6 +40,7 @@ FILE_DIALOG = ("Open", "File name:", "Open")
 # Points inside the controls, in client pixels (the design's twips / 15). Option
 # buttons take clicks on their indicator.
 CONTROLS = {
+    "Text1": (20, 41), "Text2": (84, 41),
     "Option1": (14, 62), "Option2": (14, 78), "Option3": (14, 94),
     "Command1": (28, 144), "Command2": (84, 148), "Command3": (132, 148),
 }
@@ -137,6 +139,13 @@ class Session(unittest.TestCase):
     def click(self, window, control):
         x, y = CONTROLS[control]
         self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
+
+    def type_into(self, window, box, text):
+        """In place of what the box holds."""
+        x, y = CONTROLS[box]
+        self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "--repeat", "3", "1")
+        self.xdotool("key", "ctrl+a", "BackSpace")
+        self.xdotool("type", "--delay", "20", text)
 
     def accessible(self):
         """Assistive technology's view (AT-SPI on a private bus) of the copies started after this."""
@@ -285,6 +294,26 @@ class AlarmTest(Session):
             self.assertEqual(logind.power_off_calls(), [False])
             self.click(window, "Command3")
             self.assertEqual(self.wait_for_exit(process), 0)
+
+    def test_counting_keeps_the_machine_awake_until_stopped(self):
+        with PrivateSessionBus() as session:
+            session.serve("portal")
+            self.environment["DBUS_SESSION_BUS_ADDRESS"] = session.address
+            process = self.start()
+            window = self.wait_for_window()
+            self.assertEqual(session.inhibitions().asked, 0, "inhibited before any start")
+            for count in (1, 2):
+                self.type_into(window, "Text2", "1")
+                self.click(window, "Command1")
+                self.assertTrue(wait_until(lambda: session.inhibitions().asked == count), "no inhibition")
+                self.assertEqual(session.inhibitions(), (count, count - 1, "portal", 4, "タイマー動作中"))
+                if count == 1:
+                    self.click(window, "Command2")
+                    self.assertTrue(wait_until(lambda: session.inhibitions().released == 1), "held after stop")
+            # On the way out, whatever ends the program.
+            process.send_signal(signal.SIGTERM)
+            self.assertEqual(self.wait_for_exit(process), 0)
+            self.assertEqual(session.inhibitions().released, 2)
 
     def test_midi_plays_until_stopped_and_closing_silences_it(self):
         with PrivatePulse() as pulse:

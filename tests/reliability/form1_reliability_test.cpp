@@ -6,6 +6,7 @@
 #include "ui/form1.h"
 
 #include "fakes/fake_clock.h"
+#include "fakes/fake_suspend_inhibitor.h"
 #include "fakes/recording_beeper.h"
 #include "fakes/recording_power_switch.h"
 #include "fakes/scripted_file_dialog.h"
@@ -124,6 +125,7 @@ private:
     testing::FakeClock clock;
     testing::RecordingBeeper beeper;
     testing::RecordingPowerSwitch powerSwitch;
+    testing::FakeSuspendInhibitor awake;
     testing::ScriptedFileDialog dialog;
     std::shared_ptr<ManualOutputControl> output;
     FluidMidiDevice *device = nullptr;
@@ -144,7 +146,7 @@ private:
         device = fluid.get();
         media = std::make_unique<MediaCommandInterpreter>(std::move(fluid));
         alarm = std::make_unique<Alarm>(*media, beeper, powerSwitch);
-        form = std::make_unique<Form1>(clock, *alarm, dialog);
+        form = std::make_unique<Form1>(clock, *alarm, awake, dialog);
         QVERIFY(form->Load(false));
         form->show();
     }

@@ -3,6 +3,7 @@
 #include "ui/form1.h"
 
 #include "fakes/fake_clock.h"
+#include "fakes/fake_suspend_inhibitor.h"
 #include "fakes/recording_alarm.h"
 #include "fakes/scripted_file_dialog.h"
 #include "support/form1_driver.h"
@@ -36,6 +37,7 @@ public:
 private:
     testing::FakeClock clock;
     testing::RecordingAlarm alarm;
+    testing::FakeSuspendInhibitor awake;
     testing::ScriptedFileDialog dialog;
     std::unique_ptr<Form1> form;
 
@@ -76,7 +78,7 @@ private slots:
     void initTestCase()
     {
         setUpApplication();
-        form = std::make_unique<Form1>(clock, alarm, dialog);
+        form = std::make_unique<Form1>(clock, alarm, awake, dialog);
     }
 
     void window()

@@ -3,6 +3,7 @@
 #include "ui/form1.h"
 
 #include "fakes/fake_clock.h"
+#include "fakes/fake_suspend_inhibitor.h"
 #include "fakes/recording_alarm.h"
 #include "fakes/scripted_file_dialog.h"
 #include "support/form1_driver.h"
@@ -42,6 +43,7 @@ public:
 private:
     testing::FakeClock clock{40000.3};
     testing::RecordingAlarm alarm;
+    testing::FakeSuspendInhibitor awake;
     testing::ScriptedFileDialog dialog;
     std::unique_ptr<Form1> form;
 
@@ -53,7 +55,7 @@ private slots:
         alarm.calls.clear();
         dialog = {};
         clock.set(40000.3); // start second 40000
-        form = std::make_unique<Form1>(clock, alarm, dialog);
+        form = std::make_unique<Form1>(clock, alarm, awake, dialog);
         QVERIFY(form->Load(false));
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -71,7 +73,7 @@ private slots:
     void loadWithAnotherCopyUnloadsAtOnce()
     {
         alarm.calls.clear();
-        Form1 second(clock, alarm, dialog);
+        Form1 second(clock, alarm, awake, dialog);
         QVERIFY(!second.Load(true));
         QVERIFY(!second.isVisible());
         QVERIFY(second.findChild<QRadioButton *>(QStringLiteral("Option1"))->isChecked());

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/logind_power_switch.h"
 
+#include "platform/desktop/bus_connection.h"
 #include "platform/log.h"
 
 #include <QLoggingCategory>
 #include <QObject>
 
-#include <systemd/sd-bus.h>
-
-#include <algorithm>
-#include <cstring>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace sorabune {
@@ -26,84 +26,67 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcPowerOff, kPowerOffLog, QtWarningMsg)
 
-struct BusDeleter {
-    // Closed without flushing: flushing waits without bound for a bus that reads nothing.
-    void operator()(sd_bus *bus) const { sd_bus_close_unref(bus); }
-};
-using Bus = std::unique_ptr<sd_bus, BusDeleter>;
+constexpr char kLogind[] = "org.freedesktop.login1";
+constexpr char kLogindPath[] = "/org/freedesktop/login1";
+constexpr char kLogindManager[] = "org.freedesktop.login1.Manager";
 
-struct Answer {
-    bool arrived = false;
-    std::string error; // empty for success
-};
-
-int onAnswer(sd_bus_message *reply, void *userData, sd_bus_error *)
+// Who holds shutdown back with a block lock, and why, from ListInhibitors'
+// answer: a(ssssuu), the what (kinds parted by colons), who, why, mode, uid
+// and pid of each lock. Empty when nobody does; none for an answer that is no
+// such list. Delay locks logind honours by itself, for a few seconds.
+std::optional<std::string> shutdownBlockers(sd_bus_message *locks)
 {
-    auto *answer = static_cast<Answer *>(userData);
-    answer->arrived = true;
-    if (const sd_bus_error *error = sd_bus_message_get_error(reply))
-        answer->error = error->message ? error->message : error->name;
-    return 0;
-}
-
-std::uint64_t microseconds(std::chrono::steady_clock::duration duration)
-{
-    return static_cast<std::uint64_t>(
-        std::max<std::int64_t>(0, std::chrono::duration_cast<std::chrono::microseconds>(duration).count()));
-}
-
-std::string noBus(int error)
-{
-    return std::string("no system bus (") + std::strerror(-error) + ")";
-}
-
-// Asks logind to power off and waits for its answer, never longer than `timeout`,
-// nor longer than `handshakeLimit` for the bus to let us in. Empty when the
-// system is going down, otherwise why not.
-std::string callPowerOff(std::chrono::milliseconds timeout, std::chrono::milliseconds handshakeLimit)
-{
-    const auto start = std::chrono::steady_clock::now();
-    const auto deadline = start + timeout;
-    const auto letInBy = start + std::min(timeout, handshakeLimit);
-    Answer answer; // before the bus, which refers to it until closed
-    sd_bus *raw = nullptr;
-    // Follows DBUS_SYSTEM_BUS_ADDRESS; connects without waiting, the handshake is left to the loop.
-    if (const int error = sd_bus_open_system(&raw); error < 0)
-        return noBus(error);
-    const Bus bus(raw);
-    sd_bus_set_method_call_timeout(bus.get(), microseconds(timeout));
-    // Not interactive: nobody may be at the machine to answer a password prompt.
-    if (const int error = sd_bus_call_method_async(bus.get(), nullptr, "org.freedesktop.login1",
-            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PowerOff", onAnswer, &answer, "b", 0);
-        error < 0)
-        return noBus(error);
-    qCDebug(lcPowerOff, "PowerOff sent to logind; its answer is awaited for %lld ms",
-        static_cast<long long>(timeout.count()));
-    while (!answer.arrived) {
-        const int processed = sd_bus_process(bus.get(), nullptr);
-        if (processed < 0)
-            return noBus(processed);
-        if (processed > 0)
+    if (sd_bus_message_enter_container(locks, SD_BUS_TYPE_ARRAY, "(ssssuu)") <= 0)
+        return std::nullopt;
+    std::string blockers;
+    const char *what = nullptr, *who = nullptr, *why = nullptr, *mode = nullptr;
+    std::uint32_t uid = 0, pid = 0;
+    int read = 0;
+    while ((read = sd_bus_message_read(locks, "(ssssuu)", &what, &who, &why, &mode, &uid, &pid)) > 0) {
+        const bool shutdown = (':' + std::string(what) + ':').find(":shutdown:") != std::string::npos;
+        if (!shutdown || std::string_view(mode) != "block")
             continue;
-        const bool letIn = sd_bus_is_ready(bus.get()) > 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (!letIn && now >= letInBy)
-            return "the system bus does not answer";
-        if (now >= deadline)
-            return "logind did not answer in time";
-        if (const int error = sd_bus_wait(bus.get(), microseconds((letIn ? deadline : letInBy) - now)); error < 0)
-            return noBus(error);
+        if (!blockers.empty())
+            blockers += "; ";
+        blockers += std::string("\"") + who + "\" blocks shutdown: " + why;
     }
-    if (!answer.error.empty())
-        return "logind refused: " + answer.error;
+    if (read < 0)
+        return std::nullopt;
+    return blockers;
+}
+
+// Asks logind to power off, unless a lock holds shutdown back, and waits for
+// its answers, never longer than `timeout` in all. Empty when the system is
+// going down, otherwise the line that says why not.
+std::string callPowerOff(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    BusConnection bus(BusConnection::Bus::System);
+    const BusAnswer locks = bus.call(bus.newCall(kLogind, kLogindPath, kLogindManager, "ListInhibitors"), deadline);
+    if (!locks)
+        return "Cannot power off: " + locks.error;
+    const std::optional<std::string> blockers = shutdownBlockers(locks.reply.get());
+    if (!blockers)
+        return "Cannot power off: logind's list of locks cannot be read";
+    if (!blockers->empty())
+        return "Power-off held back: " + *blockers;
+    BusMessage powerOff = bus.newCall(kLogind, kLogindPath, kLogindManager, "PowerOff");
+    // Not interactive: nobody may be at the machine to answer a password prompt.
+    if (powerOff)
+        sd_bus_message_append(powerOff.get(), "b", 0);
+    qCDebug(lcPowerOff, "PowerOff sent to logind; its answer is awaited until the limit of %lld ms",
+        static_cast<long long>(timeout.count()));
+    if (const BusAnswer answer = bus.call(std::move(powerOff), deadline); !answer)
+        return "Cannot power off: " + answer.error;
     qCDebug(lcPowerOff, "logind accepted: the system goes down");
     return {};
 }
 
 } // namespace
 
-LogindPowerSwitch::LogindPowerSwitch(std::chrono::milliseconds timeout)
+LogindPowerSwitch::LogindPowerSwitch(std::chrono::milliseconds timeout, SerialWorker worker)
     : m_link(std::make_shared<SwitchLink>(timeout))
+    , m_worker(std::move(worker))
 {
     m_link->owner = this;
 }
@@ -124,10 +107,10 @@ void LogindPowerSwitch::powerOff()
     qCDebug(lcPowerOff, "asking logind to power off");
     const bool posted = m_worker.post(
         [](const std::shared_ptr<SwitchLink> &link) {
-            const std::string whyNot = callPowerOff(link->timeout, kHandshakeLimit);
+            const std::string whyNot = callPowerOff(link->timeout);
             if (whyNot.empty())
                 return;
-            qCWarning(lcPowerOff, "Cannot power off: %s", whyNot.c_str());
+            qCWarning(lcPowerOff, "%s", whyNot.c_str());
             const std::lock_guard lock(link->mutex);
             if (link->owner)
                 QMetaObject::invokeMethod(link->owner, &LogindPowerSwitch::fail, Qt::QueuedConnection);

@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/logind_power_switch.h"
 
+#include "platform/desktop/session_suspend_inhibitor.h"
+#include "platform/log.h"
+
+#include "support/captured_warnings.h"
+#include "support/private_session_bus.h"
+
 #include <QElapsedTimer>
 #include <QtCore/qtestsupport_core.h>
 
@@ -12,6 +18,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace sorabune {
@@ -44,6 +52,11 @@ public:
         addPowerOff("raise dbus.exceptions.DBusException('Interactive authentication required.', "
                     "name='org.freedesktop.DBus.Error.InteractiveAuthorizationRequired')");
     }
+    // What ListInhibitors answers: a Python list of (what, who, why, mode, uid, pid).
+    void locks(const std::string &list)
+    {
+        call("AddMethod", "sssss", kManager, "ListInhibitors", "", "a(ssssuu)", ("ret = " + list).c_str());
+    }
     // Stops the mock: calls wait unanswered until the mock is called again.
     void hang() { sendSignal(SIGSTOP); }
 
@@ -73,10 +86,9 @@ private:
     };
     using Message = std::unique_ptr<sd_bus_message, MessageDeleter>;
 
-    void addPowerOff(const char *code)
-    {
-        call("AddMethod", "sssss", "org.freedesktop.login1.Manager", "PowerOff", "b", "", code);
-    }
+    static constexpr const char *kManager = "org.freedesktop.login1.Manager";
+
+    void addPowerOff(const char *code) { call("AddMethod", "sssss", kManager, "PowerOff", "b", "", code); }
 
     // The mock's answer, null (and the case failed) when there is none.
     template<typename... Arguments>
@@ -127,12 +139,13 @@ protected:
     {
         ASSERT_NE(logind, nullptr) << "run through tests/support/private_logind.py";
         logind->accept();
+        logind->locks("[]");
         logind->clear();
     }
 
-    std::unique_ptr<LogindPowerSwitch> makeSwitch(std::chrono::milliseconds timeout)
+    std::unique_ptr<LogindPowerSwitch> makeSwitch(std::chrono::milliseconds timeout, SerialWorker worker = {})
     {
-        auto powerSwitch = std::make_unique<LogindPowerSwitch>(timeout);
+        auto powerSwitch = std::make_unique<LogindPowerSwitch>(timeout, std::move(worker));
         powerSwitch->setFailureHandler([this] { ++failures; });
         return powerSwitch;
     }
@@ -165,7 +178,7 @@ TEST_F(LogindPowerSwitchTest, RefusalIsReportedOnceAndLater)
     EXPECT_EQ(logind->powerOffCalls(), kOnePowerOff);
 }
 
-TEST_F(LogindPowerSwitchTest, HungLogindFailsAfterTheTimeoutWithoutBlocking)
+TEST_F(LogindPowerSwitchTest, HungLogindFailsAfterTheTimeoutWithoutBlockingOrPoweringOff)
 {
     logind->hang();
     constexpr auto timeout = 300ms;
@@ -182,7 +195,8 @@ TEST_F(LogindPowerSwitchTest, HungLogindFailsAfterTheTimeoutWithoutBlocking)
     EXPECT_EQ(failures, 1);
     std::cout << "powerOff() returned after " << returned << " ms; the failure came after " << failed << " ms (timeout "
               << timeout.count() << " ms)\n";
-    EXPECT_EQ(logind->powerOffCalls(), kOnePowerOff);
+    // It hung on the question of locks: nothing was asked of it after that.
+    EXPECT_EQ(logind->powerOffCalls(), std::vector<bool>{});
 }
 
 TEST_F(LogindPowerSwitchTest, SwitchDeletedWhileWaitingReportsNothing)
@@ -192,6 +206,83 @@ TEST_F(LogindPowerSwitchTest, SwitchDeletedWhileWaitingReportsNothing)
     QTest::qWait(600);
     EXPECT_EQ(failures, 0);
 }
+
+// The inhibitor and the power switch share their worker, as in the program:
+// the power-off waits for the end of the inhibition to be answered.
+TEST_F(LogindPowerSwitchTest, TheEndOfAnInhibitionIsAnsweredBeforeThePowerOffGoesOut)
+{
+    testing::PrivateSessionBus session;
+    ASSERT_TRUE(session.running()) << session.error();
+    session.exportClientEnvironment();
+    constexpr int releaseTakes = 500; // ms
+    ASSERT_TRUE(session.serve("portal"));
+    ASSERT_TRUE(session.slowRelease(releaseTakes / 1000.0));
+    const SerialWorker buses;
+    SessionSuspendInhibitor awake("org.sorabune.Test", "タイマー動作中", buses);
+    const auto powerSwitch = makeSwitch(LogindPowerSwitch::kDefaultTimeout, buses);
+    awake.hold();
+    ASSERT_TRUE(buses.waitUntilIdle(10s));
+    QElapsedTimer clock;
+    clock.start();
+    awake.release();
+    powerSwitch->powerOff();
+    EXPECT_TRUE(QTest::qWaitFor([] { return !logind->powerOffCalls().empty(); }, 20000));
+    EXPECT_GE(clock.elapsed(), releaseTakes * 9 / 10) << "the power-off went out first";
+    EXPECT_EQ(session.inhibitions().released, 1);
+    EXPECT_EQ(failures, 0);
+}
+
+// The locks logind lists just before the power-off, and whether they hold it back.
+struct LockCase {
+    const char *name;
+    const char *locks; // {uid} stands for the user's own
+    bool heldBack;
+};
+
+void PrintTo(const LockCase &lockCase, std::ostream *out)
+{
+    *out << lockCase.name;
+}
+
+class LogindLockTest : public LogindPowerSwitchTest, public ::testing::WithParamInterface<LockCase> { };
+
+TEST_P(LogindLockTest, OnlyABlockOnShutdownHoldsThePowerOffBack)
+{
+    std::string locks = GetParam().locks;
+    for (std::size_t at; (at = locks.find("{uid}")) != std::string::npos;)
+        locks.replace(at, 5, std::to_string(::getuid()));
+    logind->locks(locks);
+    const testing::CapturedWarnings warnings(kPowerOffLog);
+    const auto powerSwitch = makeSwitch(LogindPowerSwitch::kDefaultTimeout);
+    powerSwitch->powerOff();
+    if (GetParam().heldBack) {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return failures > 0; }, 20000));
+        EXPECT_EQ(logind->powerOffCalls(), std::vector<bool>{});
+        EXPECT_EQ(warnings.lines(),
+            QStringList{
+                QStringLiteral("Power-off held back: \"Text Editor\" blocks shutdown: There are unsaved documents")});
+    } else {
+        EXPECT_TRUE(QTest::qWaitFor([] { return !logind->powerOffCalls().empty(); }, 20000));
+        EXPECT_EQ(warnings.lines(), QStringList{});
+    }
+    QTest::qWait(100); // time for a wrong failure to show
+    EXPECT_EQ(failures, GetParam().heldBack ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locks, LogindLockTest,
+    ::testing::Values(LockCase{"TheUsersOwnBlock",
+                          "[('shutdown', 'Text Editor', 'There are unsaved documents', 'block', {uid}, 4242)]", true},
+        LockCase{"AnotherUsersBlock",
+            "[('shutdown', 'Text Editor', 'There are unsaved documents', 'block', 4321, 4242)]", true},
+        LockCase{"ABlockOnShutdownAndSleep",
+            "[('sleep', 'Sorabune', 'Timer', 'block', {uid}, 1),"
+            " ('sleep:shutdown', 'Text Editor', 'There are unsaved documents', 'block', {uid}, 4242)]",
+            true},
+        LockCase{"ADelayOnShutdown", "[('shutdown', 'Text Editor', 'Saving', 'delay', {uid}, 4242)]", false},
+        LockCase{"ABlockOnSleep", "[('sleep', 'Sorabune', 'Timer', 'block', {uid}, 4242)]", false},
+        LockCase{"BlocksOnTheLidAndPowerKey",
+            "[('handle-lid-switch:handle-power-key', 'GNOME', 'External monitor', 'block', {uid}, 4242)]", false}),
+    [](const ::testing::TestParamInfo<LockCase> &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace sorabune

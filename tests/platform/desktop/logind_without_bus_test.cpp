@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/logind_power_switch.h"
 
+#include "platform/log.h"
+
+#include "support/captured_warnings.h"
 #include "support/listening_socket.h"
 #include "support/scratch_directory.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QtCore/qtestsupport_core.h>
 
 #include <gtest/gtest.h>
@@ -35,17 +37,6 @@ TEST(LogindWithoutBusTest, EachRequestFailsLaterWithoutBlocking)
     EXPECT_TRUE(QTest::qWaitFor([&] { return failures == 2; }, 10000));
 }
 
-// The power-off warnings of the case running, from whichever thread.
-QStringList g_warnings;
-QMutex g_warningsMutex;
-void keepWarning(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (type == QtWarningMsg && qstrcmp(context.category, "sorabune.poweroff") == 0) {
-        const QMutexLocker lock(&g_warningsMutex);
-        g_warnings << text;
-    }
-}
-
 struct Bus {
     const char *name;
     bool listening; // a socket that takes connections and never answers
@@ -69,11 +60,7 @@ TEST_P(LogindWithoutBusCases, FailsOnceAndSaysWhy)
         ASSERT_TRUE(socket->listening()) << address;
     }
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", QByteArray::fromStdString(address));
-    {
-        const QMutexLocker lock(&g_warningsMutex);
-        g_warnings.clear();
-    }
-    const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
+    const testing::CapturedWarnings warnings(kPowerOffLog);
     constexpr auto timeout = 500ms;
     int failures = 0;
     QElapsedTimer clock;
@@ -89,11 +76,10 @@ TEST_P(LogindWithoutBusCases, FailsOnceAndSaysWhy)
         }
         QTest::qWait(100);
     }
-    qInstallMessageHandler(previous);
     EXPECT_EQ(failures, 1);
-    const QMutexLocker lock(&g_warningsMutex);
-    ASSERT_EQ(g_warnings.size(), 1) << g_warnings.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(g_warnings.first().contains(QLatin1String(bus.said))) << g_warnings.first().toStdString();
+    const QStringList lines = warnings.lines();
+    ASSERT_EQ(lines.size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.first().contains(QLatin1String(bus.said))) << lines.first().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Buses, LogindWithoutBusCases,
