@@ -19,8 +19,10 @@ class FileDialog;
 // The placeholder caption of Label4 while no MIDI file is chosen.
 inline constexpr std::string_view kNoMidiFile = "midi再生ファイル";
 
-// The controls of the window, its children, made in the order of the design
-// and named as it names them.
+// The controls of the window, its children, under the names the code and the
+// tests find them by. Qt keeps siblings in the order they are made: where two
+// overlap by a pixel (Label3 over Label6, Label4 over Label5), the later one is
+// drawn on top, and assistive technology lists them in this order.
 struct Form1Controls {
     QWidget *const form;
     QtOptionButton Option3{form};

@@ -27,7 +27,8 @@ from private_pulse import PrivatePulse, loudness  # noqa: E402
 from sorabune_e2e import EXECUTABLE, TIMEOUT, Session, wait_until  # noqa: E402
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
-# Text boxes and the display, in client pixels (the design's twips / 15); the window sits at 0,0.
+# Points inside the text boxes and the display's rectangle, in client pixels (the window
+# places its controls in src/ui/form1.cpp); the window sits at 0,0.
 BOXES = {"Text1": (20, 41), "Text2": (84, 41)}
 DISPLAY_RECT = (72, 8, 73, 17)
 # A running countdown must show a new second within this: far above a tick on a loaded
