@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-// The controls of the window as the countdown sees them, with the forms
-// runtime's semantics: setting a box's text runs its change handler at once,
-// nested, before the setter returns. Texts are UTF-8.
+// The controls of the window as the countdown sees them. Setting a box's text
+// runs its change handler at once, nested, before the setter returns. Texts are
+// UTF-8.
 namespace sorabune {
 
 using EventHandler = std::function<void()>;

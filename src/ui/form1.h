@@ -22,8 +22,10 @@ inline constexpr std::string_view kNoMidiFile = "midi再生ファイル";
 // Why the machine stays awake, as the desktop's power settings show it beside the program.
 inline constexpr std::string_view kAwakeReason = "タイマー動作中";
 
-// The controls of the window, its children, made in the order of the design
-// and named as it names them.
+// The controls of the window, its children, under the names the code and the
+// tests find them by. Qt keeps siblings in the order they are made: where two
+// overlap by a pixel (Label3 over Label6, Label4 over Label5), the later one is
+// drawn on top, and assistive technology lists them in this order.
 struct Form1Controls {
     QWidget *const form;
     QtOptionButton Option3{form};

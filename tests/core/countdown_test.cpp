@@ -239,6 +239,63 @@ TEST_F(CountdownTest, StartFromRingingFiresTheChosenOptionAtTheFirstTick)
     EXPECT_EQ(alarm.calls.back(), "BeepAlarm");
 }
 
+// When the countdown tells the player to get ready for the MIDI file: only while
+// it runs towards the MIDI alarm, once at most 10 s are left.
+struct NearCase {
+    const char *name;
+    testing::FakeOptionButton testing::FakeWindowControls::*option;
+    const char *minutes;
+    bool rungBefore; // started at zero length and rung, then given the minutes from code
+    double tickAt;   // seconds after the start; kAtStart: the start itself
+    bool announced;
+};
+constexpr double kAtStart = -1;
+
+void PrintTo(const NearCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class MidiAlarmNearTest : public CountdownTest, public ::testing::WithParamInterface<NearCase> { };
+
+TEST_P(MidiAlarmNearTest, AnnouncesTheFileInTheLastSecondsOnly)
+{
+    const NearCase &c = GetParam();
+    (this->*c.option).click();
+    Calls announced;
+    countdown.setMidiAlarmNearHandler([&](const std::string &path) { announced.push_back(path); });
+    const double started = clock.now();
+    if (c.rungBefore) {
+        Command1.click();
+        tickAfter(1);
+        ASSERT_TRUE(ringing());
+        Text2.setText(c.minutes);
+    } else {
+        setLength("0", c.minutes);
+        Command1.click();
+    }
+    if (c.tickAt != kAtStart) {
+        announced.clear();
+        clock.set(started + c.tickAt);
+        Timer1.fire();
+    }
+    EXPECT_EQ(announced, c.announced ? Calls{"/music/alarm song.mid"} : Calls{});
+}
+
+using Controls = testing::FakeWindowControls;
+INSTANTIATE_TEST_SUITE_P(Moments, MidiAlarmNearTest,
+    ::testing::Values(NearCase{"MidiLongCountdownAtStart", &Controls::Option3, "1", false, kAtStart, false},
+        NearCase{"MidiZeroLengthAtStart", &Controls::Option3, "0", false, kAtStart, true},
+        NearCase{"MidiElevenSecondsLeft", &Controls::Option3, "1", false, 49, false},
+        NearCase{"MidiTenSecondsLeft", &Controls::Option3, "1", false, 50, true},
+        NearCase{"MidiOneSecondLeft", &Controls::Option3, "1", false, 59, true},
+        NearCase{"MidiExpiryTick", &Controls::Option3, "1", false, 60, false},
+        NearCase{"MidiTenSecondsLeftWhileRinging", &Controls::Option3, "1", true, 50, false},
+        NearCase{"BeepZeroLengthAtStart", &Controls::Option1, "0", false, kAtStart, false},
+        NearCase{"BeepTenSecondsLeft", &Controls::Option1, "1", false, 50, false},
+        NearCase{"PowerOffTenSecondsLeft", &Controls::Option2, "1", false, 50, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(CountdownTest, StopWhileRunningFiresNothing)
 {
     setLength("2", "0");

@@ -37,8 +37,8 @@ TIMEOUT = 20.0
 # The file dialog's title, its file name box and its open button, as assistive technology names them.
 FILE_DIALOG = ("Open", "File name:", "Open")
 
-# Points inside the controls, in client pixels (the design's twips / 15). Option
-# buttons take clicks on their indicator.
+# Points inside the controls, in client pixels (the window places its controls in
+# src/ui/form1.cpp). Option buttons take clicks on their indicator.
 CONTROLS = {
     "Text1": (20, 41), "Text2": (84, 41),
     "Option1": (14, 62), "Option2": (14, 78), "Option3": (14, 94),

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-// Controls with the forms runtime's semantics, driven by the test.
+// Controls that behave as the Qt ones in src/platform/widgets do, as far as the
+// countdown can tell, driven by the test.
 namespace sorabune::testing {
 
 class FakeTextBox final : public TextBox {
@@ -145,7 +146,7 @@ public:
     void setEnabled(bool enabled) override { m_enabled = enabled; }
     void setTimerHandler(EventHandler handler) override { m_timer = std::move(handler); }
 
-    // Delivers one tick, as the runtime would: only while enabled with an interval.
+    // Delivers one tick, as QtTimer would: only while enabled with an interval.
     bool fire()
     {
         if (!m_enabled || m_interval <= 0 || !m_timer)

@@ -28,7 +28,8 @@ from private_session_bus import PrivateSessionBus  # noqa: E402
 from sorabune_e2e import EXECUTABLE, TIMEOUT, Session, wait_until  # noqa: E402
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
-# The display, in client pixels (the design's twips / 15); the window sits at 0,0.
+# The display's rectangle, in client pixels (the window places its controls in
+# src/ui/form1.cpp); the window sits at 0,0.
 DISPLAY_RECT = (72, 8, 73, 17)
 # A running countdown must show a new second within this: far above a tick on a loaded
 # machine under the sanitizers, far below the 9-10 s freezes of a hung sound server or bus.

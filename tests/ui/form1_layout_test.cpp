@@ -24,7 +24,8 @@
 
 using namespace sorabune;
 
-// The window as it opens, against the design's table (twips / 15).
+// The window as it opens: each control's kind, caption and place in client
+// pixels, the font, the accessible names, the first states and the tab order.
 class Form1LayoutTest : public QObject, private testing::Form1Driver {
     Q_OBJECT
 

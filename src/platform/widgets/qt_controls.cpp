@@ -4,11 +4,13 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QList>
+#include <QScopedValueRollback>
 #include <QString>
 #include <QValidator>
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace sorabune {
@@ -17,8 +19,10 @@ namespace sorabune {
 // been typed: a removal counts as one backspace, each inserted UTF-16 code unit as
 // one typed character. Sitting in the validator, the rule also holds for what input
 // methods commit, for pasting (keyboard, context menu, middle button) and for
-// dropping, none of which arrive as key events. Text set from code is held as
-// it is, never filtered.
+// dropping, none of which arrive as key events. Qt asks it about every change of
+// the text, but goes by its verdict only for edits: QLineEdit::setText (which
+// assistive technology calls), undo and redo go in whatever it says, so the box
+// takes those back itself when the verdict was no.
 class KeyFilterValidator final : public QValidator {
 public:
     using QValidator::QValidator;
@@ -27,16 +31,22 @@ public:
     // The text the box holds now; the next edit is judged against it.
     void hold(const QString &text) { m_held = text; }
     const QString &held() const { return m_held; }
-    // Whether the last edit judged was let through and left `text`: false for
-    // an edit that was refused but went in anyway (undo and redo don't ask).
-    bool letThrough(const QString &text) const { return text == m_letThrough; }
+    // Whether the latest text judged was let through and is `text`. Each verdict
+    // answers once, so that a change no judgement preceded counts as refused.
+    bool takeVerdict(const QString &text)
+    {
+        const bool passed = m_passed == text;
+        m_passed.reset();
+        return passed;
+    }
 
     State validate(QString &input, int &position) const override;
 
 private:
     KeyPressHandler m_keyPress;
     QString m_held;
-    mutable QString m_letThrough;
+    // No value after a refusal: an optional, since a null QString equals "".
+    mutable std::optional<QString> m_passed;
 };
 
 namespace {
@@ -88,8 +98,9 @@ void placeTabStop(QRadioButton &member)
 
 QValidator::State KeyFilterValidator::validate(QString &input, int &) const
 {
+    m_passed.reset();
     if (!m_keyPress || input == m_held) {
-        m_letThrough = input;
+        m_passed = input;
         return Acceptable;
     }
     const Edit edit = diff(m_held, input);
@@ -107,7 +118,7 @@ QValidator::State KeyFilterValidator::validate(QString &input, int &) const
         filtered[i] = QChar(static_cast<char16_t>(delivered));
     }
     input = filtered;
-    m_letThrough = input;
+    m_passed = input;
     return Acceptable;
 }
 
@@ -118,9 +129,9 @@ QtTextBox::QtTextBox(QWidget *parent, const char *text)
     setMaxLength(kMaxLength);
     m_validator->hold(QLineEdit::text());
     setValidator(m_validator);
-    // textEdited comes from the user only (typing, input methods, paste, drop,
-    // undo), never from setText.
-    connect(this, &QLineEdit::textEdited, this, [this] { edited(); });
+    // textChanged reports every change of the text, whoever makes it; textEdited
+    // would miss QLineEdit::setText called by anyone but this box.
+    connect(this, &QLineEdit::textChanged, this, [this] { changed(); });
 }
 
 std::string QtTextBox::text() const
@@ -130,9 +141,7 @@ std::string QtTextBox::text() const
 
 void QtTextBox::setText(std::string_view text)
 {
-    const QString value = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    m_validator->hold(value.left(kMaxLength));
-    QLineEdit::setText(value);
+    putText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     run(m_change);
 }
 
@@ -141,14 +150,23 @@ void QtTextBox::setKeyPressHandler(KeyPressHandler handler)
     m_validator->setKeyPressHandler(std::move(handler));
 }
 
-void QtTextBox::edited()
+void QtTextBox::putText(const QString &text)
 {
-    // Undo and redo go in whatever the validator says: take back what it refused.
-    if (!m_validator->letThrough(QLineEdit::text())) {
-        QLineEdit::setText(m_validator->held());
+    const QScopedValueRollback unjudged(m_puttingText, true);
+    m_validator->hold(text.left(kMaxLength));
+    QLineEdit::setText(text);
+}
+
+void QtTextBox::changed()
+{
+    if (m_puttingText)
+        return;
+    const QString now = QLineEdit::text();
+    if (!m_validator->takeVerdict(now)) {
+        putText(m_validator->held());
         return;
     }
-    m_validator->hold(QLineEdit::text());
+    m_validator->hold(now);
     run(m_change);
 }
 

@@ -15,18 +15,24 @@
 class QKeyEvent;
 
 // The window's controls over Qt: each one is its Qt widget (or timer), inherited
-// privately, so that no Qt setter can change its text, caption, value or interval
-// past its rules. The window reaches the widget as a plain QWidget, for layout,
-// focus and accessibility, and through the few Qt members named below. None
-// declares Q_OBJECT: Qt, its styles and assistive technology see the Qt class.
+// privately, so that no code of ours can call a Qt setter past its rules. The
+// window reaches the widget as a plain QWidget, for layout, focus and
+// accessibility, and through the few Qt members named below. None declares
+// Q_OBJECT: Qt, its styles and assistive technology see the Qt class, and may
+// call its setters (a screen reader sets a box's text through QLineEdit), so a
+// control answers what its widget reports, not only what is called on it.
 namespace sorabune {
 
 class KeyFilterValidator;
 
-// Setting the text from code runs the change handler at once, even when the text
-// stays the same; every edit by the user passes the key-press handler first (see
-// KeyFilterValidator). The box holds at most two characters of input. The text
-// it is made with, as designed, runs nothing.
+// Setting the text through setText() runs the change handler at once, even when
+// the text stays the same, and is never filtered. Every other change of the
+// widget's text, whoever makes it (typing, input methods, paste, drop, undo and
+// redo, QLineEdit::setText from assistive technology), passes the key-press
+// handler first (see KeyFilterValidator) and then runs the change handler once;
+// a change the handler refuses is taken back without running it. The box holds
+// at most two characters. The text it is made with runs nothing: no handler is
+// set yet.
 class QtTextBox final : private QLineEdit, public TextBox {
 public:
     explicit QtTextBox(QWidget *parent = nullptr, const char *text = "");
@@ -40,10 +46,13 @@ public:
     static constexpr int kMaxLength = 2;
 
 private:
-    void edited();
+    // Puts in a text as it is, unjudged, for setText() and to take back a change.
+    void putText(const QString &text);
+    void changed();
 
     KeyFilterValidator *m_validator; // a child of the box
     EventHandler m_change;
+    bool m_puttingText = false;
 };
 
 // Captions show as plain text, so a path with '<' or '&' shows as it is. A

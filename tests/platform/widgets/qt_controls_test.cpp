@@ -379,6 +379,64 @@ private slots:
         QVERIFY(!b.keys.empty()); // the rule was asked
     }
 
+    // A screen reader or an automation tool edits through the accessible text
+    // interfaces, which call QLineEdit::setText past the key events: the same
+    // rule, the same two-character limit, one change per edit let through.
+    // clang-format off
+    void assistiveTechnology_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("set contents: 99") << "set contents" << "99" << false << "99";
+        QTest::newRow("set contents: 75") << "set contents" << "75" << false << "75";
+        QTest::newRow("set contents: letters") << "set contents" << "ab" << false << "0";
+        QTest::newRow("set contents: a sign") << "set contents" << "-3" << false << "0";
+        QTest::newRow("set contents: three digits") << "set contents" << "123" << false << "12";
+        QTest::newRow("set contents: empty") << "set contents" << "" << false << "";
+        QTest::newRow("set contents while running") << "set contents" << "75" << true << "0";
+        QTest::newRow("set contents while running: empty") << "set contents" << "" << true << "0";
+        QTest::newRow("insert a digit") << "insert" << "5" << false << "05";
+        QTest::newRow("insert a letter") << "insert" << "x" << false << "0";
+        QTest::newRow("insert while running") << "insert" << "5" << true << "0";
+        QTest::newRow("delete") << "delete" << "" << false << "";
+        QTest::newRow("delete while running") << "delete" << "" << true << "0";
+        QTest::newRow("set the value: 99") << "set value" << "99" << false << "99";
+        QTest::newRow("set the value while running") << "set value" << "75" << true << "0";
+    }
+    // clang-format on
+    void assistiveTechnology()
+    {
+        QFETCH(QString, way);
+        QFETCH(QString, text);
+        QFETCH(bool, running);
+        QFETCH(QString, expected);
+        Box b("0");
+        b.running = running;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&b.edit);
+        QVERIFY(accessible != nullptr);
+        QAccessibleEditableTextInterface *editable = accessible->editableTextInterface();
+        QVERIFY(editable != nullptr);
+        const int length = accessible->textInterface()->characterCount();
+        if (way == "set contents")
+            editable->replaceText(0, length, text); // AT-SPI's SetTextContents
+        else if (way == "insert")
+            editable->insertText(length, text);
+        else if (way == "delete")
+            editable->deleteText(0, length);
+        else
+            accessible->setText(QAccessible::Value, text);
+        QCOMPARE(b.edit.text(), expected);
+        if (expected == "0") {
+            QVERIFY(b.changes.empty());
+        } else {
+            QCOMPARE(b.changes, std::vector<std::string>{expected.toStdString()});
+        }
+        QVERIFY(!b.keys.empty()); // the rule was asked
+    }
+
     void undoCannotBringTextBackWhileRunning()
     {
         Box b("0");
