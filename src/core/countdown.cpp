@@ -3,6 +3,7 @@
 
 #include "platform/log.h"
 
+#include <algorithm>
 #include <string>
 
 namespace sorabune {
@@ -93,9 +94,10 @@ void Countdown::TickCountdown()
     if (m_controls.Command1.isEnabled())
         return; // already fired since the last start: ringing
     m_controls.Command1.setEnabled(true);
-    // A tick is due every second: anything later was the machine asleep (or stalled).
-    if (remaining < 0)
-        logDebug(kSuspendLog, "the alarm comes " + std::to_string(-std::int64_t{remaining}) + " s late");
+    // Ticks come every second, so a second or so is rounding; more is the
+    // machine asleep (or stalled) when the time was up.
+    logDebug(
+        kSuspendLog, "the alarm comes " + std::to_string(-std::min<std::int64_t>(remaining, 0)) + " s after its time");
     if (m_controls.Option1.value()) {
         m_alarm.BeepAlarm();
         m_controls.Timer1.setEnabled(false);
