@@ -10,6 +10,7 @@ list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 
 # What the interpreter and the FluidSynth module share: the file checks and the log category.
 set(SORABUNE_MIDI_FILE_SOURCES
+    file_stamp.h
     media_error.h
     media_log.cpp
     media_log.h

@@ -4,17 +4,52 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <string_view>
 
 namespace sorabune {
 namespace {
 
-// The lists of the preset data, in the order FluidSynth reads them, and the size of their records.
-constexpr std::array<std::string_view, 9> kTags{"phdr", "pbag", "pmod", "pgen", "inst", "ibag", "imod", "igen", "shdr"};
-constexpr std::array<std::size_t, 9> kRecordSizes{38, 4, 10, 4, 22, 4, 10, 4, 46};
-enum List { kPresets, kZones, kModulators, kGenerators };
+// A SoundFont 2 file is a RIFF form of type "sfbk" holding three LIST chunks:
+// the information ("INFO"), the samples ("sdta") and the preset data ("pdta").
+// Every chunk is a tag, a 4-byte size and that many bytes, padded to an even
+// length; a LIST's content begins with its type.
+constexpr std::size_t kChunkHeaderSize = 8;  // tag, size
+constexpr std::size_t kChunkSizeAt = 4;      // in the header: the size of what follows it
+constexpr std::size_t kListHeaderSize = 12;  // tag, size, type: the RIFF form's header too
+constexpr std::size_t kListTypeAt = 8;
+
+// The preset data is nine lists of fixed-size records, in this order:
+//
+//   phdr  preset headers: name, program, bank, and the index of its first zone in pbag
+//   pbag  preset zones: the index of the zone's first modulator in pmod and
+//         of its first generator in pgen
+//   pmod  modulators
+//   pgen  generators; a zone's last may name an instrument in inst
+//   inst, ibag, imod, igen, shdr: the instruments, down to the samples, the same way
+//
+// A record owns the records of the next list from its own index up to the
+// index in the record after it; each list ends with a terminal record that
+// only marks where the owned records of the last real one end.
+struct RecordList {
+    std::string_view tag;
+    std::size_t recordSize;
+};
+constexpr std::array<RecordList, 9> kLists{{{"phdr", 38}, {"pbag", 4}, {"pmod", 10}, {"pgen", 4}, {"inst", 22},
+    {"ibag", 4}, {"imod", 10}, {"igen", 4}, {"shdr", 46}}};
+enum List { kPresets, kZones, kModulators, kGenerators, kRewrittenLists }; // the lists rewritten; the rest are kept
+// In a preset header.
+constexpr std::size_t kPresetProgramAt = 20;
+constexpr std::size_t kPresetBankAt = 22;
+constexpr std::size_t kPresetFirstZoneAt = 24;
+// In a zone.
+constexpr std::size_t kZoneFirstGeneratorAt = 0;
+constexpr std::size_t kZoneFirstModulatorAt = 2;
+
+constexpr std::size_t recordSize(List list)
+{
+    return kLists[list].recordSize;
+}
 
 std::size_t littleEndian(const std::uint8_t *bytes, std::size_t width = 2)
 {
@@ -39,54 +74,59 @@ bool readAt(std::FILE *file, std::uint64_t offset, std::uint8_t *into, std::size
 // The preset data with the zones of the kept presets only; every preset's
 // header stays. Indices out of their lists, as only a broken file has, are
 // cut to them: what FluidSynth then refuses is refused as in the whole file.
+// The preset data with the zones of the kept presets only; every preset's
+// header stays. Indices out of their lists, as only a broken file has, are
+// cut to them: what FluidSynth then refuses is refused as in the whole file.
 std::vector<std::uint8_t> reducedPresetData(
-    const std::array<std::span<const std::uint8_t>, 9> &lists, const std::set<Preset> &kept)
+    const std::array<std::span<const std::uint8_t>, kLists.size()> &lists, const std::set<Preset> &kept)
 {
-    const auto records = [&](List list) { return lists[list].size() / kRecordSizes[list]; };
-    // The records of `list` that record `index` of `of` begins with: up to where the next one begins.
-    const auto range = [&](List of, std::size_t index, std::size_t at, List list) {
-        const std::uint8_t *record = lists[of].data() + index * kRecordSizes[of] + at;
+    const auto records = [&](List list) { return lists[list].size() / recordSize(list); };
+    // The records of `list` that record `index` of `owner` owns, by its index at `at`.
+    const auto owned = [&](List owner, std::size_t index, std::size_t at, List list) {
+        const std::uint8_t *record = lists[owner].data() + index * recordSize(owner) + at;
         const std::size_t end = records(list) - (list == kZones); // the last zone record only ends the list
         const std::size_t first = std::min(littleEndian(record), end);
-        return std::pair{first, std::clamp(littleEndian(record + kRecordSizes[of]), first, end)};
+        return std::pair{first, std::clamp(littleEndian(record + recordSize(owner)), first, end)};
     };
-    std::array<std::vector<std::uint8_t>, 4> out{{{lists[kPresets].begin(), lists[kPresets].end()}, {}, {}, {}}};
+    std::array<std::vector<std::uint8_t>, kRewrittenLists> out{
+        {{lists[kPresets].begin(), lists[kPresets].end()}, {}, {}, {}}};
     const auto copy = [&](List list, std::pair<std::size_t, std::size_t> range) {
-        const auto from = lists[list].begin() + static_cast<std::ptrdiff_t>(range.first * kRecordSizes[list]);
-        out[list].insert(out[list].end(), from,
-            from + static_cast<std::ptrdiff_t>((range.second - range.first) * kRecordSizes[list]));
+        const auto from = lists[list].begin() + static_cast<std::ptrdiff_t>(range.first * recordSize(list));
+        out[list].insert(
+            out[list].end(), from, from + static_cast<std::ptrdiff_t>((range.second - range.first) * recordSize(list)));
     };
     const auto addZone = [&] {
-        out[kZones].resize(out[kZones].size() + 4);
-        putLittleEndian(&*(out[kZones].end() - 4), out[kGenerators].size() / kRecordSizes[kGenerators]);
-        putLittleEndian(&*(out[kZones].end() - 2), out[kModulators].size() / kRecordSizes[kModulators]);
+        out[kZones].resize(out[kZones].size() + recordSize(kZones));
+        std::uint8_t *zone = &*(out[kZones].end() - static_cast<std::ptrdiff_t>(recordSize(kZones)));
+        putLittleEndian(zone + kZoneFirstGeneratorAt, out[kGenerators].size() / recordSize(kGenerators));
+        putLittleEndian(zone + kZoneFirstModulatorAt, out[kModulators].size() / recordSize(kModulators));
     };
     for (std::size_t preset = 0; preset < records(kPresets); ++preset) {
-        const std::size_t at = preset * kRecordSizes[kPresets];
-        putLittleEndian(&out[kPresets][at + 24], out[kZones].size() / kRecordSizes[kZones]);
-        const Preset key{static_cast<int>(littleEndian(&out[kPresets][at + 22])),
-            static_cast<int>(littleEndian(&out[kPresets][at + 20]))};
+        std::uint8_t *header = &out[kPresets][preset * recordSize(kPresets)];
+        putLittleEndian(header + kPresetFirstZoneAt, out[kZones].size() / recordSize(kZones));
+        const Preset key{static_cast<int>(littleEndian(header + kPresetBankAt)),
+            static_cast<int>(littleEndian(header + kPresetProgramAt))};
         if (preset + 1 == records(kPresets) || !kept.contains(key))
             continue; // the last header only ends the list
-        for (auto [zone, end] = range(kPresets, preset, 24, kZones); zone < end; ++zone) {
+        for (auto [zone, end] = owned(kPresets, preset, kPresetFirstZoneAt, kZones); zone < end; ++zone) {
             addZone();
-            copy(kGenerators, range(kZones, zone, 0, kGenerators));
-            copy(kModulators, range(kZones, zone, 2, kModulators));
+            copy(kGenerators, owned(kZones, zone, kZoneFirstGeneratorAt, kGenerators));
+            copy(kModulators, owned(kZones, zone, kZoneFirstModulatorAt, kModulators));
         }
     }
-    addZone();                                                                    // where the last zone's records end
-    out[kGenerators].resize(out[kGenerators].size() + kRecordSizes[kGenerators]); // the records that end the lists
-    out[kModulators].resize(out[kModulators].size() + kRecordSizes[kModulators]);
+    addZone(); // where the last zone's records end
+    out[kGenerators].resize(out[kGenerators].size() + recordSize(kGenerators)); // the records that end the lists
+    out[kModulators].resize(out[kModulators].size() + recordSize(kModulators));
 
     std::vector<std::uint8_t> data{'L', 'I', 'S', 'T', 0, 0, 0, 0, 'p', 'd', 't', 'a'};
     for (std::size_t list = 0; list < lists.size(); ++list) {
         const std::span<const std::uint8_t> content = list < out.size() ? out[list] : lists[list];
-        data.insert(data.end(), kTags[list].begin(), kTags[list].end());
+        data.insert(data.end(), kLists[list].tag.begin(), kLists[list].tag.end());
         data.resize(data.size() + 4);
         putLittleEndian(&*(data.end() - 4), content.size(), 4);
         data.insert(data.end(), content.begin(), content.end());
     }
-    putLittleEndian(&data[4], data.size() - 8, 4);
+    putLittleEndian(&data[kChunkSizeAt], data.size() - kChunkHeaderSize, 4);
     return data;
 }
 
@@ -131,18 +171,23 @@ struct SoundfontFile {
     }
 
     // FluidSynth's file callbacks. The name it is given carries the soundfont's
-    // address, their only way to it; a plain path never opens here.
+    // address, their only way to it; a plain path never opens here, nor one
+    // whose name itself ends in '#' and digits. A file that is no longer the
+    // one whose layout was read is refused: its preset data lies elsewhere.
     static void *open(const char *name)
     {
         const std::string_view text(name);
-        std::uintptr_t address = 0;
         const auto mark = text.rfind('#');
-        if (mark == std::string_view::npos
-            || std::from_chars(text.data() + mark + 1, text.data() + text.size(), address).ec != std::errc())
+        if (mark == std::string_view::npos)
+            return nullptr;
+        std::uintptr_t address = 0;
+        const char *const end = text.data() + text.size();
+        if (const auto [last, error] = std::from_chars(text.data() + mark + 1, end, address);
+            error != std::errc() || last != end)
             return nullptr;
         const auto &font = *reinterpret_cast<const ReducedSoundfont *>(address);
         auto *opened = new (std::nothrow) SoundfontFile{font, std::fopen(font.m_path.c_str(), "rbe")};
-        if (opened && !opened->file) {
+        if (opened && (!opened->file || FileStamp::of(::fileno(opened->file)) != font.m_layoutStamp)) {
             delete opened;
             return nullptr;
         }
@@ -208,16 +253,22 @@ ReducedSoundfont::~ReducedSoundfont()
 
 bool ReducedSoundfont::keepOnly(const std::set<Preset> &kept)
 {
-    if (m_id != FLUID_FAILED && kept == m_kept)
+    // A stat per call: a soundfont swapped since is read afresh, also for the
+    // headers that choose the presets to keep.
+    const bool changed = !m_layoutStamp || FileStamp::of(m_path.c_str()) != m_layoutStamp;
+    if (!changed && m_id != FLUID_FAILED && kept == m_kept)
         return true;
     unload();
+    if (changed && !readLayout())
+        return false;
     m_presetData = reducedPresetData(m_lists, kept);
     // FluidSynth checks the size in the RIFF header against that of the whole.
-    putLittleEndian(&m_riffHeader[4], m_presetDataAt + m_presetData.size() - 8, 4);
+    putLittleEndian(&m_riffHeader[kChunkSizeAt], m_presetDataAt + m_presetData.size() - kChunkHeaderSize, 4);
     m_id =
         fluid_synth_sfload(m_synth, (m_path + '#' + std::to_string(reinterpret_cast<std::uintptr_t>(this))).c_str(), 0);
     m_kept = kept;
-    // Only a file that no longer opens fails a pin; the next call loads it again.
+    // Only a file that no longer opens, or was replaced in between, fails a
+    // pin; the next call reads it again.
     const bool pinned = m_id != FLUID_FAILED && std::all_of(kept.begin(), kept.end(), [this](const Preset &preset) {
         return fluid_synth_pin_preset(m_synth, m_id, preset.bank, preset.program) == FLUID_OK;
     });
@@ -236,22 +287,24 @@ void ReducedSoundfont::unload()
 
 bool ReducedSoundfont::readLayout()
 {
+    m_layoutStamp.reset(); // until a layout is read
     const SoundfontFile reader{*this, std::fopen(m_path.c_str(), "rbe")};
-    std::error_code error;
-    const std::uint64_t fileSize = std::filesystem::file_size(m_path, error);
-    std::array<std::uint8_t, 12> list{};
-    if (!readAt(reader.file, 0, m_riffHeader.data(), m_riffHeader.size())
-        || std::memcmp(m_riffHeader.data(), "RIFF", 4) != 0 || std::memcmp(m_riffHeader.data() + 8, "sfbk", 4) != 0)
+    const std::optional<FileStamp> stamp = reader.file ? FileStamp::of(::fileno(reader.file)) : std::nullopt;
+    std::array<std::uint8_t, kListHeaderSize> list{};
+    if (!stamp || !readAt(reader.file, 0, m_riffHeader.data(), m_riffHeader.size())
+        || std::memcmp(m_riffHeader.data(), "RIFF", 4) != 0
+        || std::memcmp(m_riffHeader.data() + kListTypeAt, "sfbk", 4) != 0)
         return false;
     // The information, the samples, then the preset data, the last that FluidSynth reads.
     for (std::uint64_t at = m_riffHeader.size(); readAt(reader.file, at, list.data(), list.size());) {
-        const std::size_t size = littleEndian(list.data() + 4, 4);
-        if (std::memcmp(list.data(), "LIST", 4) != 0 || std::memcmp(list.data() + 8, "pdta", 4) != 0 || size < 4) {
-            at += 8 + size + size % 2;
+        const std::size_t size = littleEndian(list.data() + kChunkSizeAt, 4);
+        if (std::memcmp(list.data(), "LIST", 4) != 0 || std::memcmp(list.data() + kListTypeAt, "pdta", 4) != 0
+            || size < 4) {
+            at += kChunkHeaderSize + size + size % 2;
             continue;
         }
         // A size the file does not have is never allocated.
-        if (error || at + 8 + size > fileSize)
+        if (at + kChunkHeaderSize + size > static_cast<std::uint64_t>(stamp->size))
             return false;
         m_presetDataAt = at;
         m_originalPresetData.resize(size - 4);
@@ -259,14 +312,17 @@ bool ReducedSoundfont::readLayout()
             return false;
         std::span<const std::uint8_t> rest(m_originalPresetData);
         for (std::size_t each = 0; each < m_lists.size(); ++each) {
-            const std::size_t length = rest.size() >= 8 ? littleEndian(rest.data() + 4, 4) : 0;
-            if (rest.size() < 8 || std::memcmp(rest.data(), kTags[each].data(), 4) != 0 || length > rest.size() - 8
-                || length % kRecordSizes[each] != 0)
+            const std::size_t length = rest.size() >= kChunkHeaderSize ? littleEndian(rest.data() + kChunkSizeAt, 4) : 0;
+            if (rest.size() < kChunkHeaderSize || std::memcmp(rest.data(), kLists[each].tag.data(), 4) != 0
+                || length > rest.size() - kChunkHeaderSize || length % kLists[each].recordSize != 0)
                 return false;
-            m_lists[each] = rest.subspan(8, length);
-            rest = rest.subspan(8 + length);
+            m_lists[each] = rest.subspan(kChunkHeaderSize, length);
+            rest = rest.subspan(kChunkHeaderSize + length);
         }
-        return !m_lists[kPresets].empty() && !m_lists[kZones].empty();
+        if (m_lists[kPresets].empty() || m_lists[kZones].empty())
+            return false;
+        m_layoutStamp = stamp;
+        return true;
     }
     return false;
 }

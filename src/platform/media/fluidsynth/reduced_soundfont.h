@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/media/file_stamp.h"
+
 #include <fluidsynth.h>
 
 #include <array>
@@ -8,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -40,7 +43,9 @@ public:
     ReducedSoundfont &operator=(const ReducedSoundfont &) = delete;
 
     // Loads the file again in place of what was loaded, with the zones of the
-    // kept presets only and their samples pinned in memory. Reads the disk.
+    // kept presets only and their samples pinned in memory. Reads the disk;
+    // a file changed or replaced since its layout was read (a package that
+    // installs another soundfont under the same name) is read afresh.
     bool keepOnly(const std::set<Preset> &kept);
     const std::string &path() const { return m_path; }
 
@@ -53,6 +58,7 @@ private:
 
     fluid_synth_t *const m_synth;
     const std::string m_path;
+    std::optional<FileStamp> m_layoutStamp;      // of the file the layout below was read from
     std::array<std::uint8_t, 12> m_riffHeader{}; // with the size of what FluidSynth is shown
     std::uint64_t m_presetDataAt = 0;            // where the preset data chunk begins in the file
     std::vector<std::uint8_t> m_originalPresetData;
