@@ -22,13 +22,13 @@ struct FileStamp {
     // Of the file at the path, symbolic links followed; none when it cannot be seen.
     static std::optional<FileStamp> of(const char *path)
     {
-        struct stat status {};
+        struct stat status { };
         return ::stat(path, &status) == 0 ? std::optional(from(status)) : std::nullopt;
     }
     // Of an open file.
     static std::optional<FileStamp> of(int descriptor)
     {
-        struct stat status {};
+        struct stat status { };
         return ::fstat(descriptor, &status) == 0 ? std::optional(from(status)) : std::nullopt;
     }
 

@@ -14,9 +14,9 @@ namespace {
 // the information ("INFO"), the samples ("sdta") and the preset data ("pdta").
 // Every chunk is a tag, a 4-byte size and that many bytes, padded to an even
 // length; a LIST's content begins with its type.
-constexpr std::size_t kChunkHeaderSize = 8;  // tag, size
-constexpr std::size_t kChunkSizeAt = 4;      // in the header: the size of what follows it
-constexpr std::size_t kListHeaderSize = 12;  // tag, size, type: the RIFF form's header too
+constexpr std::size_t kChunkHeaderSize = 8; // tag, size
+constexpr std::size_t kChunkSizeAt = 4;     // in the header: the size of what follows it
+constexpr std::size_t kListHeaderSize = 12; // tag, size, type: the RIFF form's header too
 constexpr std::size_t kListTypeAt = 8;
 
 // The preset data is nine lists of fixed-size records, in this order:
@@ -114,7 +114,7 @@ std::vector<std::uint8_t> reducedPresetData(
             copy(kModulators, owned(kZones, zone, kZoneFirstModulatorAt, kModulators));
         }
     }
-    addZone(); // where the last zone's records end
+    addZone();                                                                  // where the last zone's records end
     out[kGenerators].resize(out[kGenerators].size() + recordSize(kGenerators)); // the records that end the lists
     out[kModulators].resize(out[kModulators].size() + recordSize(kModulators));
 
@@ -312,7 +312,8 @@ bool ReducedSoundfont::readLayout()
             return false;
         std::span<const std::uint8_t> rest(m_originalPresetData);
         for (std::size_t each = 0; each < m_lists.size(); ++each) {
-            const std::size_t length = rest.size() >= kChunkHeaderSize ? littleEndian(rest.data() + kChunkSizeAt, 4) : 0;
+            const std::size_t length =
+                rest.size() >= kChunkHeaderSize ? littleEndian(rest.data() + kChunkSizeAt, 4) : 0;
             if (rest.size() < kChunkHeaderSize || std::memcmp(rest.data(), kLists[each].tag.data(), 4) != 0
                 || length > rest.size() - kChunkHeaderSize || length % kLists[each].recordSize != 0)
                 return false;
