@@ -27,5 +27,7 @@ set(SORABUNE_FLUIDSYNTH_SOURCES
     midi_synth.h
     reduced_soundfont.cpp
     reduced_soundfont.h
+    soundfont_layout.cpp
+    soundfont_layout.h
 )
 list(TRANSFORM SORABUNE_FLUIDSYNTH_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/fluidsynth/)
