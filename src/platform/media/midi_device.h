@@ -21,7 +21,8 @@ public:
     // Makes sure the file can play (as prepare()) and the sound can go out,
     // waiting a bounded time for both.
     virtual MediaError open(std::span<const std::uint8_t> midi) = 0;
-    // Lets the sound output go, and what prepare() and open() loaded, in the background.
+    // Lets the sound output go, and what prepare() and open() loaded, in the
+    // background. After stop() when a file plays: what still sounds is cut.
     virtual void close() = 0;
     // Plays the open file from its start; a file that plays goes on. Only
     // between a successful open() and close().
