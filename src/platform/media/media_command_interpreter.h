@@ -25,7 +25,7 @@ class MidiDevice;
 // Any other text answers AliasNotOpen, as a command to a device that is not
 // open. Answers a MediaError as a number and never throws; each failure leaves
 // one line under sorabune.media. GUI thread only: only open waits, at most
-// the device's limit (3 s), and only when the sound server hangs.
+// MidiDevice::kOpenLimit, and only when the sound server hangs.
 class MediaCommandInterpreter final : public MediaCommands {
 public:
     // The program's device, loaded from its module (see midi_device.h) at the
