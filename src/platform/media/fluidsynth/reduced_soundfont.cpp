@@ -48,9 +48,10 @@ struct SoundfontFile {
     }
 
     // FluidSynth's file callbacks. The name it is given carries the soundfont's
-    // address, their only way to it; a plain path never opens here, nor one
-    // whose name itself ends in '#' and digits. A file that is no longer the
-    // one whose layout was read is refused: its preset data lies elsewhere.
+    // address after its last '#', their only way to it: a plain path never
+    // opens here, nor one with more than digits after its own last '#'
+    // ("font#1.sf2"). A file that is no longer the one whose layout was read
+    // is refused: its preset data lies elsewhere.
     static void *open(const char *name)
     {
         const std::string_view text(name);

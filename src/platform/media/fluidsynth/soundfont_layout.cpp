@@ -20,8 +20,8 @@ constexpr std::size_t kListTypeAt = 8;
 // The preset data is nine lists of fixed-size records, in this order:
 //
 //   phdr  preset headers: name, program, bank, and the index of its first zone in pbag
-//   pbag  preset zones: the index of the zone's first modulator in pmod and
-//         of its first generator in pgen
+//   pbag  preset zones: the index of the zone's first generator in pgen and
+//         of its first modulator in pmod
 //   pmod  modulators
 //   pgen  generators; a zone's last may name an instrument in inst
 //   inst, ibag, imod, igen, shdr: the instruments, down to the samples, the same way
@@ -35,6 +35,7 @@ struct RecordList {
 };
 constexpr std::array<RecordList, 9> kLists{{{"phdr", 38}, {"pbag", 4}, {"pmod", 10}, {"pgen", 4}, {"inst", 22},
     {"ibag", 4}, {"imod", 10}, {"igen", 4}, {"shdr", 46}}};
+static_assert(kLists.size() == std::tuple_size_v<decltype(SoundfontLayout::lists)>);
 enum List { kPresets, kZones, kModulators, kGenerators, kRewrittenLists }; // the lists rewritten; the rest are kept
 // In a preset header.
 constexpr std::size_t kPresetProgramAt = 20;
