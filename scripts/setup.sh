@@ -22,6 +22,8 @@ packages=(
     clang-format
     xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils dbus dbus-daemon python3-dbusmock
     libfaketime sox valgrind
+    # the other General MIDI soundfont many desktops have: the tests play both by their own paths
+    fluid-soundfont-gm
     # the Wayland sessions of the end-to-end tests: a headless compositor with and without X,
     # and assistive technology's view of the window, which drives it where there is no seat
     weston xwayland at-spi2-core python3-pyatspi

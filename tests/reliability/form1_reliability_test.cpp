@@ -11,6 +11,7 @@
 #include "fakes/recording_power_switch.h"
 #include "fakes/scripted_file_dialog.h"
 #include "support/form1_driver.h"
+#include "support/installed_soundfonts.h"
 #include "support/manual_audio_output.h"
 #include "support/midi_file_builder.h"
 #include "support/scratch_directory.h"
@@ -49,7 +50,6 @@ namespace {
 
 using Mutation = std::function<void(const std::filesystem::path &)>;
 
-constexpr const char *kSoundfont = "/usr/share/sounds/sf2/default-GM.sf2";
 // "Does not hang": far above a tick on a loaded machine under the sanitizers, far below
 // the 9-10 s freezes of a hung sound server or bus.
 constexpr qint64 kResponsiveMs = 4000;
@@ -141,8 +141,8 @@ private:
         media.reset();
         beeper.beeps = 0;
         output = std::make_shared<ManualOutputControl>();
-        auto fluid =
-            std::make_unique<FluidMidiDevice>(std::vector<std::string>{kSoundfont}, testing::manualOutput(output));
+        auto fluid = std::make_unique<FluidMidiDevice>(
+            std::vector<std::string>{testing::kTimGM6mb}, testing::manualOutput(output));
         device = fluid.get();
         media = std::make_unique<MediaCommandInterpreter>(std::move(fluid));
         alarm = std::make_unique<Alarm>(*media, beeper, powerSwitch);

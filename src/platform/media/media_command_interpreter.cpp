@@ -91,12 +91,9 @@ std::int32_t MediaCommandInterpreter::send(std::string_view command)
 void MediaCommandInterpreter::prepare(std::string_view path)
 {
     // The countdown asks at each of its last ticks: a file already prepared is not read again.
-    std::error_code error;
     const std::string name(path);
-    const std::uintmax_t size = std::filesystem::file_size(name, error);
-    const auto modified = error ? std::filesystem::file_time_type{} : std::filesystem::last_write_time(name, error);
-    FileStamp stamp{name, size, modified};
-    if (!error && stamp == m_prepared)
+    const std::optional<FileStamp> stamp = FileStamp::of(name.c_str());
+    if (stamp && m_prepared && m_prepared->path == name && m_prepared->stamp == *stamp)
         return;
     MidiFileContents file = readMidiFile(path);
     if (file.error != MediaError::Success) {
@@ -107,7 +104,7 @@ void MediaCommandInterpreter::prepare(std::string_view path)
     if (MidiDevice *device = loadDevice()) {
         qCDebug(lcMedia, "preparing for %.*s", static_cast<int>(path.size()), path.data());
         device->prepare(file.bytes);
-        m_prepared = error ? std::nullopt : std::optional(std::move(stamp));
+        m_prepared = stamp ? std::optional(PreparedFile{name, *stamp}) : std::nullopt;
     }
 }
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/media/file_stamp.h"
 #include "platform/media/media_error.h"
 #include "platform/media_commands.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +25,7 @@ class MidiDevice;
 // Any other text answers AliasNotOpen, as a command to a device that is not
 // open. Answers a MediaError as a number and never throws; each failure leaves
 // one line under sorabune.media. GUI thread only: only open waits, at most
-// the device's limit (3 s), and only when the sound server hangs.
+// MidiDevice::kOpenLimit, and only when the sound server hangs.
 class MediaCommandInterpreter final : public MediaCommands {
 public:
     // The program's device, loaded from its module (see midi_device.h) at the
@@ -58,13 +58,11 @@ private:
     std::unique_ptr<MidiDevice> m_device;
     std::optional<std::vector<std::uint8_t>> m_file; // while bgm is open
     // The file handed to the device to prepare, as it was then, until a close lets that go.
-    struct FileStamp {
+    struct PreparedFile {
         std::string path;
-        std::uintmax_t size = 0;
-        std::filesystem::file_time_type modified;
-        bool operator==(const FileStamp &) const = default;
+        FileStamp stamp;
     };
-    std::optional<FileStamp> m_prepared;
+    std::optional<PreparedFile> m_prepared;
 };
 
 } // namespace sorabune

@@ -3,6 +3,7 @@
 
 #include "platform/media/media_error.h"
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 
@@ -13,15 +14,20 @@ namespace sorabune {
 // output) runs in the background, and open() waits for it a bounded time.
 class MidiDevice {
 public:
+    // The longest the window may freeze at an alarm: only a sound server that
+    // hangs makes open() wait this long before it answers NoAudioOutput.
+    static constexpr std::chrono::milliseconds kOpenLimit{3000};
+
     virtual ~MidiDevice() = default;
 
     // Starts getting ready, in the background, to play a file that passed
     // isPlayableMidiFile(), so that a later open() of it is quick. Returns at once.
     virtual void prepare(std::span<const std::uint8_t> midi) = 0;
     // Makes sure the file can play (as prepare()) and the sound can go out,
-    // waiting a bounded time for both.
+    // waiting at most kOpenLimit for both.
     virtual MediaError open(std::span<const std::uint8_t> midi) = 0;
-    // Lets the sound output go, and what prepare() and open() loaded, in the background.
+    // Lets the sound output go, and what prepare() and open() loaded, in the
+    // background. After stop() when a file plays: what still sounds is cut.
     virtual void close() = 0;
     // Plays the open file from its start; a file that plays goes on. Only
     // between a successful open() and close().

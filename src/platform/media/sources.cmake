@@ -10,6 +10,7 @@ list(TRANSFORM SORABUNE_MEDIA_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 
 # What the interpreter and the FluidSynth module share: the file checks and the log category.
 set(SORABUNE_MIDI_FILE_SOURCES
+    file_stamp.h
     media_error.h
     media_log.cpp
     media_log.h
@@ -26,5 +27,7 @@ set(SORABUNE_FLUIDSYNTH_SOURCES
     midi_synth.h
     reduced_soundfont.cpp
     reduced_soundfont.h
+    soundfont_layout.cpp
+    soundfont_layout.h
 )
 list(TRANSFORM SORABUNE_FLUIDSYNTH_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/fluidsynth/)

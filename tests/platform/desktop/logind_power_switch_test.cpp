@@ -6,6 +6,7 @@
 
 #include "support/captured_warnings.h"
 #include "support/private_session_bus.h"
+#include "support/scoped_environment.h"
 
 #include <QElapsedTimer>
 #include <QtCore/qtestsupport_core.h>
@@ -213,7 +214,7 @@ TEST_F(LogindPowerSwitchTest, TheEndOfAnInhibitionIsAnsweredBeforeThePowerOffGoe
 {
     testing::PrivateSessionBus session;
     ASSERT_TRUE(session.running()) << session.error();
-    session.exportClientEnvironment();
+    const testing::ScopedEnvironment environment(session.clientEnvironment());
     constexpr int releaseTakes = 500; // ms
     ASSERT_TRUE(session.serve("portal"));
     ASSERT_TRUE(session.slowRelease(releaseTakes / 1000.0));

@@ -5,6 +5,7 @@
 
 #include "support/captured_warnings.h"
 #include "support/private_session_bus.h"
+#include "support/scoped_environment.h"
 
 #include <QElapsedTimer>
 #include <QtCore/qtestsupport_core.h>
@@ -34,7 +35,7 @@ protected:
     {
         session.emplace();
         ASSERT_TRUE(session->running()) << session->error();
-        session->exportClientEnvironment();
+        environment.emplace(session->clientEnvironment());
     }
     void serve(const std::string &service)
     {
@@ -42,8 +43,6 @@ protected:
             startSession();
         ASSERT_TRUE(session->serve(service));
     }
-    void TearDown() override { qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sorabune-test"); }
-
     std::unique_ptr<SessionSuspendInhibitor> makeInhibitor(SuspendInhibitorLimits limits = {})
     {
         return std::make_unique<SessionSuspendInhibitor>("org.sorabune.Test", kReason, worker, limits);
@@ -52,6 +51,7 @@ protected:
     bool settled() { return worker.waitUntilIdle(10s); }
 
     std::optional<testing::PrivateSessionBus> session;
+    std::optional<testing::ScopedEnvironment> environment;
     SerialWorker worker;
 };
 

@@ -69,18 +69,23 @@ TEST_F(MidiModuleTest, PassesEveryCallToTheModulesDevice)
     testing::FakeMidiDevice &fake = *lastDevice();
     dlclose(module);
 
+    const std::size_t size = testing::sustainedNoteFile(1.0).size();
     fake.openResult = MediaError::Success;
     fake.playResult = MediaError::NotMidiFile;
     media.prepare(m_song.string());
+    EXPECT_EQ(fake.preparations, 1);
+    EXPECT_EQ(fake.prepared, size);
     EXPECT_EQ(media.send(openSong()), 0);
+    EXPECT_TRUE(fake.outputOpen);
     EXPECT_EQ(media.send("play bgm"), code(MediaError::NotMidiFile));
     fake.playResult = MediaError::Success;
     EXPECT_EQ(media.send("play bgm"), 0);
+    EXPECT_EQ(fake.playing, size);
+    EXPECT_EQ(media.send("stop bgm"), 0);
+    EXPECT_FALSE(fake.playing);
     EXPECT_EQ(media.send("close bgm"), 0);
-    const std::string size = std::to_string(testing::sustainedNoteFile(1.0).size());
-    EXPECT_EQ(fake.calls,
-        (std::vector<std::string>{
-            "open", "close", "prepare:" + size, "open", "play:" + size, "play:" + size, "stop", "close"}));
+    EXPECT_FALSE(fake.outputOpen);
+    EXPECT_EQ(fake.protocolErrors, 0);
     EXPECT_EQ(lastDevice(), &fake) << "one device only, made at the first call";
 }
 

@@ -4,6 +4,7 @@
 #include "support/audio_level.h"
 #include "support/midi_file_builder.h"
 #include "support/private_pulse.h"
+#include "support/scoped_environment.h"
 #include "support/scratch_directory.h"
 #include "support/thread_count.h"
 
@@ -28,7 +29,7 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
 {
     testing::PrivatePulse pulse;
     ASSERT_TRUE(pulse.running()) << "no private PulseAudio server: " << pulse.error();
-    pulse.exportClientEnvironment();
+    const testing::ScopedEnvironment environment(pulse.clientEnvironment());
 
     testing::ScratchDirectory directory;
     const auto song = directory / "song.mid";
@@ -61,21 +62,32 @@ TEST(PulsePlaybackTest, SoundWhilePlayingNoneAfterStop)
     EXPECT_LE(testing::peakOf(stopped), 2);
 }
 
-// No sound server answers: the output starts through ALSA, here its null
-// device, so that the machine's own configuration and cards stay out of reach.
+// No sound server answers: the output starts through ALSA, whose whole
+// configuration here is a device that writes what it is given to a file, so
+// that the machine's own configuration and cards stay out of reach.
 TEST(PulsePlaybackTest, WithoutASoundServerPlaysThroughAlsa)
 {
     testing::ScratchDirectory directory;
     const auto config = directory / "asound.conf";
-    std::ofstream(config) << "pcm.!default { type null }\n";
-    ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
-    ::setenv("PULSE_SERVER", ("unix:" + (directory / "no-server").string()).c_str(), 1);
+    const auto played = directory / "played.raw";
+    std::ofstream(config) << "pcm.!default { type file slave { pcm { type null } } file \"" << played.string()
+                          << "\" format raw }\n";
+    const testing::ScopedEnvironment environment(
+        {{"ALSA_CONFIG_PATH", config.string()}, {"PULSE_SERVER", "unix:" + (directory / "no-server").string()}});
     const auto song = directory / "song.mid";
-    testing::writeBytes(song, testing::sustainedNoteFile(1.0));
+    testing::writeBytes(song, testing::sustainedNoteFile(30.0));
+    {
+        MediaCommandInterpreter interpreter(SORABUNE_MIDI_MODULE);
+        ASSERT_EQ(interpreter.send("open \"" + song.string() + "\" alias bgm"), 0);
+        ASSERT_EQ(interpreter.send("play bgm"), 0);
+        // A null device takes samples as fast as they come: a moment is seconds of sound.
+        std::this_thread::sleep_for(50ms);
+        ASSERT_EQ(interpreter.send("stop bgm"), 0);
+        ASSERT_EQ(interpreter.send("close bgm"), 0);
+    } // the output is closed, its file complete
 
-    MediaCommandInterpreter interpreter(SORABUNE_MIDI_MODULE);
-    EXPECT_EQ(interpreter.send("open \"" + song.string() + "\" alias bgm"), 0);
-    EXPECT_EQ(interpreter.send("close bgm"), 0);
+    // 16-bit stereo, FluidSynth's first choice with ALSA.
+    EXPECT_GT(testing::peakOf(testing::readRecording(played)), 1000) << "no sound went out through ALSA";
 }
 
 } // namespace

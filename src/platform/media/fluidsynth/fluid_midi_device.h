@@ -27,12 +27,11 @@ public:
 // May block for as long as a sound server takes to answer.
 using StartAudioOutput = std::function<std::unique_ptr<AudioOutput>(MidiSynth &synth)>;
 
-// How long FluidMidiDevice::open() waits for the soundfont and the
-// output before it reports no audio output (a freeze this long only when the
-// sound server hangs), and how long the destructor waits for the jobs left, so
-// that the program does not end under them.
+// How long FluidMidiDevice::open() waits for the soundfont and the output
+// before it reports no audio output, and how long the destructor waits for the
+// jobs left, so that the program does not end under them.
 struct DeviceLimits {
-    std::chrono::milliseconds outputStart{3000};
+    std::chrono::milliseconds outputStart = MidiDevice::kOpenLimit;
     std::chrono::milliseconds shutdown{3000};
 };
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/media/fluidsynth/soundfont_layout.h"
+
 #include <fluidsynth.h>
 
 #include <array>
@@ -8,18 +10,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace sorabune {
-
-struct Preset {
-    int bank;
-    int program;
-    auto operator<=>(const Preset &) const = default;
-};
 
 // A SoundFont 2 file loaded into a synthesiser with the zones of only some of
 // its presets. FluidSynth keeps the zones of every preset it loads, and those
@@ -40,24 +37,23 @@ public:
     ReducedSoundfont &operator=(const ReducedSoundfont &) = delete;
 
     // Loads the file again in place of what was loaded, with the zones of the
-    // kept presets only and their samples pinned in memory. Reads the disk.
+    // kept presets only and their samples pinned in memory. Reads the disk;
+    // a file changed or replaced since its layout was read (a package that
+    // installs another soundfont under the same name) is read afresh.
     bool keepOnly(const std::set<Preset> &kept);
     const std::string &path() const { return m_path; }
 
 private:
     ReducedSoundfont(fluid_synth_t *synth, std::string path);
-    bool readLayout();
     void unload();
 
     friend struct SoundfontFile;
 
     fluid_synth_t *const m_synth;
     const std::string m_path;
-    std::array<std::uint8_t, 12> m_riffHeader{}; // with the size of what FluidSynth is shown
-    std::uint64_t m_presetDataAt = 0;            // where the preset data chunk begins in the file
-    std::vector<std::uint8_t> m_originalPresetData;
-    std::array<std::span<const std::uint8_t>, 9> m_lists; // in it, from the presets' to the samples'
-    std::vector<std::uint8_t> m_presetData;               // what FluidSynth is shown in its place
+    std::optional<SoundfontLayout> m_layout; // of the file as it was when last read
+    RiffHeader m_riffHeader{};               // with the size of what FluidSynth is shown
+    std::vector<std::uint8_t> m_presetData;  // what FluidSynth is shown in place of the file's
     std::set<Preset> m_kept;
     int m_id = FLUID_FAILED;
 };
