@@ -19,8 +19,10 @@ Command line (tests/support/helper_process.h runs it so):
         serve portal | serve gnome   starts that service
         hang                         stops the services
         slow-release SECONDS         the services take that long to answer the end of an inhibition
-        inhibitions                  "asked=N released=N via=portal|gnome|- flags=N reason=TEXT",
-                                     the last inhibition asked for described; resumes a hung bus
+        inhibitions                  "asked=N released=N via=portal|gnome|- flags=N reason=TEXT":
+                                     the counts over both services, then the last inhibition asked
+                                     of the last service asked (GNOME's where both were); resumes a
+                                     hung bus
     A command that fails answers "error: WHY". End of input, SIGTERM or SIGINT ends it all.
 """
 
@@ -144,7 +146,8 @@ class PrivateSessionBus:
             mock.get_dbus_method("SetReleaseDelay", TEST_IFACE)(dbus.Double(seconds))
 
     def inhibitions(self):
-        """What was asked of the services so far, the last inhibition described; resumes them."""
+        """What was asked of the services so far, and the last inhibition asked of the last service
+        asked (GNOME's where both were); resumes them."""
         self._signal(signal.SIGCONT)
         asked, released, last = 0, 0, ("-", 0, "")
         for service, (_, mock) in self._services.items():

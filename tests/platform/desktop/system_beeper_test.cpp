@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/system_beeper.h"
 
+#include "platform/log.h"
+
+#include "support/captured_warnings.h"
 #include "support/listening_socket.h"
 #include "support/nowhere_environment.h"
 #include "support/private_pulse.h"
@@ -12,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <iostream>
 #include <vector>
@@ -55,20 +57,12 @@ TEST(SystemBeeperTest, WithoutAPlatformBellTheThemeBellSoundsOncePerBeep)
     }
 }
 
-// The warnings, from whichever thread, while a test watches.
-std::atomic<int> g_warnings{0};
-void countWarning(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    if (type == QtWarningMsg && text.contains(QStringLiteral("silent")))
-        ++g_warnings;
-}
-
 TEST(SystemBeeperTest, WithoutASoundServerBeepsReturnAtOnceAndSaySoOnce)
 {
     const QTemporaryDir nowhere;
     qputenv("PULSE_SERVER", "unix:" + nowhere.filePath(QStringLiteral("missing")).toUtf8());
-    g_warnings = 0;
-    const QtMessageHandler previous = qInstallMessageHandler(countWarning);
+    const testing::CapturedWarnings warnings(kBellLog);
+    const auto silent = [&] { return warnings.lines().filter(QStringLiteral("silent")).size(); };
     QElapsedTimer clock;
     clock.start();
     {
@@ -77,12 +71,11 @@ TEST(SystemBeeperTest, WithoutASoundServerBeepsReturnAtOnceAndSaySoOnce)
             beeper.beep();
         EXPECT_LT(clock.elapsed(), 1000);
         // All three tried, each failing at once.
-        EXPECT_TRUE(QTest::qWaitFor([] { return g_warnings > 0; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return silent() > 0; }, 5000));
         QTest::qWait(500);
     }
     EXPECT_LT(clock.elapsed(), 6000) << "closing waited for the sound server";
-    qInstallMessageHandler(previous);
-    EXPECT_EQ(g_warnings, 1) << "three silent beeps are one fault";
+    EXPECT_EQ(silent(), 1) << "three silent beeps are one fault";
 }
 
 // Last: its bell thread outlives it, blocked on the hung server, and may still warn.
